@@ -1,0 +1,97 @@
+#include "driver.h"
+
+#include <gdfonts.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "fatal.h"
+#include "labels.h"
+#include "line_reader.h"
+#include "output.h"
+#include "palette.h"
+#include "plot.h"
+#include "run_state.h"
+#include "scan.h"
+
+namespace {
+
+constexpr const char* kVersion = "1.0.1";
+
+constexpr const char* kFormatHelp =
+    "tform is a string of time format speciers, with no punctuation.\n"
+    "d date\n"
+    "m month\n"
+    "y year without century\n"
+    "Y year with century\n"
+    "H hour (0-23)\n"
+    "M minute\n"
+    "S second\n"
+    "e.g. \"dmyHMS\" for British format, \"mdyHMS\" for US.\n";
+
+int usage(FILE* err) {
+  fprintf(err, "trendle / trendix version %s\n", kVersion);
+  fprintf(err, "Usage: trendle in_csv out_png width height [tform]\n");
+  fprintf(err, "%s", kFormatHelp);
+  return 2;
+}
+
+// Writing the chart over the log it was drawn from would destroy the log.
+bool same_file(const char* a, const char* b) {
+  struct stat sa, sb;
+  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+struct FileCloser {
+  void operator()(FILE* f) const { fclose(f); }
+};
+
+// Steps from opening the input to the labels; any fatal condition throws.
+void draw_chart(RunState& st) {
+  set_up(st);
+  std::unique_ptr<FILE, FileCloser> input(fopen(st.in_csv, "rb"));
+  if (!input) gerr("%s - open failed", st.in_csv);
+  LineReader in(input.get(), st.in_csv);
+  scan_file(st, in);
+  fix_ranges(st.range);
+  Scales sc = make_scales(st);
+  draw_frame(st);
+  plot_pass(st, sc, in);
+  input.reset();
+  draw_key(st, st.width);
+  draw_labels(st);
+}
+
+}  // namespace
+
+int run_trendle(int argc, char** argv, FILE* err) {
+  if (argc <= 4) return usage(err);
+  RunState st;
+  st.in_csv = argv[1];
+  st.outname = argv[2];
+  st.width = atoi(argv[3]);
+  st.height = atoi(argv[4]);
+  if (argc >= 6) st.tform = argv[5];
+  st.margin = gdFontGetSmall()->h * 3 / 2;
+  st.plot_width = st.width - (st.margin + 1);
+
+  if (same_file(st.in_csv, st.outname)) {
+    fputs("Output file is the input file.\n", err);
+    return 1;
+  }
+  st.im_out = gdImageCreate(st.width, st.height);
+  if (!st.im_out) {
+    fputs("Failed to create image.\n", err);
+    return 1;
+  }
+  std::unique_ptr<gdImage, void (*)(gdImagePtr)> image(st.im_out, gdImageDestroy);
+  allocate_colours(st);
+  try {
+    draw_chart(st);
+  } catch (const Fatal& f) {
+    draw_banner(st, f.what());
+  }
+  return write_outfile(st, err);
+}

@@ -1,0 +1,5 @@
+#include <cstdio>
+
+#include "driver.h"
+
+int main(int argc, char** argv) { return run_trendle(argc, argv, stderr); }
