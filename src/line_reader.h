@@ -1,0 +1,46 @@
+// Reads an input stream line by line, each line whole whatever its length,
+// through large reads. An input that cannot be rewound (a pipe, a FIFO, a
+// terminal) is copied to an unnamed temporary file during the first pass so
+// that the second pass reads the same bytes.
+#ifndef TRENDLE_LINE_READER_H_
+#define TRENDLE_LINE_READER_H_
+
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+class LineReader {
+ public:
+  // Reads from `file` (not owned); `path` names it in the read-failed banner.
+  LineReader(FILE* file, const char* path);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, NUL-terminated, with its newline when it has one; nullptr at
+  // the end of the input. The text stays valid and writable until the next
+  // call. A read error raises the "%s - read failed" banner.
+  char* next();
+
+  // Starts the input again from its first byte.
+  void rewind();
+
+ private:
+  bool fill();
+  void fail() const;
+
+  const char* path_;
+  int fd_;
+  FILE* spool_ = nullptr;  // copy of a non-rewindable input, first pass only
+  bool spooling_ = false;
+  std::vector<char> buf_;
+  size_t pos_ = 0;      // start of the unread text
+  size_t end_ = 0;      // end of the bytes read
+  size_t scanned_ = 0;  // bytes from pos_ known to hold no newline
+  bool eof_ = false;
+  size_t held_at_ = 0;  // where a NUL stands in for a byte of the next line
+  char held_ = 0;
+  bool holding_ = false;
+};
+
+#endif  // TRENDLE_LINE_READER_H_

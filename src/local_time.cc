@@ -1,0 +1,3 @@
+#include "local_time.h"
+
+time_t local_seconds(struct tm* tm) { return mktime(tm); }

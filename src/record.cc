@@ -1,0 +1,48 @@
+#include "record.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "fatal.h"
+#include "line_reader.h"
+#include "local_time.h"
+#include "run_state.h"
+#include "time_field.h"
+
+void get_value(const char* text, int index, float* values, int* flags) {
+  char* end;
+  double d = strtod(text, &end);
+  values[index] = static_cast<float>(d);
+  flags[index] = end != text;
+}
+
+int parse_record(char* line, float* values, int* flags, int line_number, time_t* time,
+                 const char* tform) {
+  const char* first = line;
+  while (isspace(static_cast<unsigned char>(*first))) ++first;
+  if (*first == '#') return 1;
+
+  struct tm tm;
+  switch (get_time(line, &tm, tform)) {
+    case 1: return 1;
+    case 2: gerr("Failed to read line %d.", line_number);
+  }
+  tm.tm_mon -= 1;  // months are written from 1
+  *time = local_seconds(&tm);
+
+  memset(flags, 0, kMaxSeries * sizeof *flags);
+  const char* comma = strchr(line, ',');
+  for (int col = 0; comma && col < kMaxSeries; ++col) {
+    get_value(comma + 1, col, values, flags);
+    comma = strchr(comma + 1, ',');
+  }
+  return 0;
+}
+
+int read_line(LineReader& in, float* values, int* flags, int line_number, time_t* time,
+              const char* tform) {
+  char* line = in.next();
+  if (!line) return 2;
+  return parse_record(line, values, flags, line_number, time, tform);
+}

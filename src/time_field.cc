@@ -1,0 +1,63 @@
+#include "time_field.h"
+
+#include <climits>
+#include <cstring>
+
+#include "fatal.h"
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The decimal value of a digit run; a run too long for int saturates.
+int digits_value(const char* s) {
+  long long n = 0;
+  for (; is_digit(*s); ++s) {
+    n = n * 10 + (*s - '0');
+    if (n > INT_MAX) return INT_MAX;
+  }
+  return static_cast<int>(n);
+}
+
+void store_field(struct tm* tm, const char* tform, int i, int n) {
+  switch (tform[i]) {
+    case 'd': tm->tm_mday = n; break;
+    case 'm': tm->tm_mon = n; break;
+    case 'y': tm->tm_year = n <= 69 ? n + 100 : n; break;
+    case 'Y': tm->tm_year = n - 1900; break;
+    case 'H': tm->tm_hour = n; break;
+    case 'M': tm->tm_min = n; break;
+    case 'S': tm->tm_sec = n; break;
+    default: gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
+  }
+}
+
+}  // namespace
+
+int get_time(char* text, struct tm* tm, const char* tform) {
+  memset(tm, 0, sizeof *tm);
+  tm->tm_isdst = -1;
+  if (!strpbrk(text, "/:-")) return 1;
+
+  char* p = text;
+  size_t tform_len = strlen(tform);
+  int i = 0;
+  while (i < 6) {
+    if (*p == '\0') return 2;
+    if (*p == ',') break;
+    if (static_cast<size_t>(i) >= tform_len) break;
+    while (!is_digit(*p)) {
+      if (*p == ',') return i == 0 ? 1 : 0;
+      if (*p == '\0') return 2;
+      ++p;
+    }
+    char* end = p;
+    while (is_digit(*end)) ++end;
+    // The number ends at its last digit whatever follows, so the text needs
+    // no NUL written into it here.
+    store_field(tm, tform, i, digits_value(p));
+    p = *end == '\0' ? end : end + 1;
+    ++i;
+  }
+  return i > 0 ? 0 : 2;
+}
