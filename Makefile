@@ -1,0 +1,25 @@
+# Conveniences over scripts/dev.sh and the build directories it makes.
+PREFIX ?= /usr/local
+SECONDS_PER_TARGET ?= 60
+
+.PHONY: example test bench fuzz install format
+
+example:
+	scripts/dev.sh example
+
+test:
+	scripts/dev.sh test
+
+bench:
+	scripts/bench.sh $(BENCH_ARGS)
+
+fuzz:
+	scripts/fuzz.sh $(SECONDS_PER_TARGET)
+
+install:
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRENDLE_TESTS=OFF
+	cmake --build build/release
+	cmake --install build/release --prefix $(PREFIX)
+
+format:
+	clang-format -i src/*.cc src/*.h tests/*.cc tests/*.h
