@@ -1,0 +1,120 @@
+#!/bin/sh
+# Times the release build on generated logs at 1600x900 and, when gnuplot is
+# installed, gnuplot drawing the same chart, side by side.
+#   scripts/bench.sh [--big] [--runs=N] [--gnuplot-runs=N] [--no-gnuplot] [--dir=DIR]
+#                    [--tool=PATH]
+# --big adds the 10M x 4 log; --tool times another build of the tool. Logs are written once to DIR (default
+# /tmp/trendle-bench) and reused. Times are medians of wall seconds, with TZ
+# unset as cron runs the tool; peak is the maximum resident set size.
+set -eu
+cd "$(dirname "$0")/.."
+
+runs=5
+gnuplot_runs=3
+big=0
+use_gnuplot=1
+dir=/tmp/trendle-bench
+tool=$PWD/build/release/trendle
+for arg in "$@"; do
+  case $arg in
+    --big) big=1 ;;
+    --runs=*) runs=${arg#*=} ;;
+    --gnuplot-runs=*) gnuplot_runs=${arg#*=} ;;
+    --no-gnuplot) use_gnuplot=0 ;;
+    --dir=*) dir=${arg#*=} ;;
+    --tool=*) tool=$(realpath "${arg#*=}") ;;
+    *) echo "usage: scripts/bench.sh [--big] [--runs=N] [--gnuplot-runs=N] [--no-gnuplot]" \
+            "[--dir=DIR] [--tool=PATH]" >&2
+       exit 2 ;;
+  esac
+done
+command -v gnuplot >/dev/null 2>&1 || use_gnuplot=0
+if [ ! -x /usr/bin/time ]; then
+  echo "bench: /usr/bin/time is needed for the peak memory (apt-get install time)" >&2
+  exit 1
+fi
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRENDLE_TESTS=OFF >/dev/null
+cmake --build build/release -j 2 >/dev/null
+gen=$PWD/build/release/bench/trendle-loggen
+mkdir -p "$dir"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# run_timed OUTFILE CMD...: runs CMD once with TZ unset and appends
+# "wall_seconds peak_kb" to OUTFILE.
+run_timed() {
+  out=$1; shift
+  t0=$(date +%s%N)
+  env -u TZ /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>"$work/err" || {
+    cat "$work/err" >&2
+    exit 1
+  }
+  t1=$(date +%s%N)
+  echo "$(( (t1 - t0) / 1000 )) $(tail -n 1 "$work/rss")" >>"$out"
+}
+
+# median FILE COLUMN: the median of a column of numbers.
+median() {
+  sort -n -k "$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
+}
+
+gnuplot_script() {  # log series png
+  cat <<GNUPLOT
+set datafile separator ','
+set xdata time
+set timefmt '%d/%m/%y %H:%M:%S'
+set terminal png size 1600,900
+set output '$3'
+plot for [i=2:$(( $2 + 1 ))] '$1' using 1:i with lines notitle
+GNUPLOT
+}
+
+logs="1000000x4 1000000x32"
+[ "$big" = 1 ] && logs="$logs 10000000x4"
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '| log | size | gnuplot | gnuplot peak | trendle | trendle peak | rows/s | MB/s | ratio |\n'
+printf '|---|---|---|---|---|---|---|---|---|\n'
+for spec in $logs; do
+  rows=${spec%x*}
+  series=${spec#*x}
+  log=$dir/log-$spec.csv
+  if [ ! -s "$log" ]; then
+    "$gen" "$rows" "$series" "$log.part"
+    mv "$log.part" "$log"
+  fi
+  bytes=$(stat -c %s "$log")
+
+  : >"$work/t"
+  i=0
+  while [ $i -lt "$runs" ]; do
+    run_timed "$work/t" "$tool" "$log" "$work/t.png" 1600 900
+    i=$((i + 1))
+  done
+  t_us=$(median "$work/t" 1)
+  t_kb=$(median "$work/t" 2)
+
+  g_col="-"; gp_col="-"; ratio="-"
+  if [ "$use_gnuplot" = 1 ]; then
+    gnuplot_script "$log" "$series" "$work/g.png" >"$work/g.gp"
+    : >"$work/g"
+    i=0
+    while [ $i -lt "$gnuplot_runs" ]; do
+      run_timed "$work/g" gnuplot "$work/g.gp"
+      i=$((i + 1))
+    done
+    g_us=$(median "$work/g" 1)
+    g_kb=$(median "$work/g" 2)
+    g_col=$(awk -v u="$g_us" 'BEGIN { printf "%.2f s", u / 1e6 }')
+    gp_col=$(awk -v k="$g_kb" 'BEGIN { printf "%.0f MB", k / 1024 }')
+    ratio=$(awk -v g="$g_us" -v t="$t_us" 'BEGIN { printf "%.1fx", g / t }')
+  fi
+  awk -v name="$(( rows / 1000000 ))M rows x $series series" -v b="$bytes" -v r="$rows" \
+      -v u="$t_us" -v k="$t_kb" -v g="$g_col" -v gp="$gp_col" -v ratio="$ratio" 'BEGIN {
+    s = u / 1e6
+    printf "| %s | %.0f MB | %s | %s | %.3f s | %.1f MB | %.1fM | %.0f | %s |\n",
+           name, b / 1e6, g, gp, s, k / 1024, r / s / 1e6, b / 1e6 / s, ratio
+  }'
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); trendle runs: $runs, gnuplot runs: $gnuplot_runs"
