@@ -1,3 +1,13 @@
 #include "local_time.h"
 
-time_t local_seconds(struct tm* tm) { return mktime(tm); }
+#include "time_cache.h"
+
+namespace {
+
+TimeCache cache;
+
+}  // namespace
+
+time_t local_seconds(struct tm* tm) {
+  return cache.seconds(tm);
+}

@@ -1,0 +1,182 @@
+#include "time_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "test_util.h"
+
+namespace {
+
+// The last one changes offset in the middle of a clock hour, by odd amounts.
+const char* const kZones[] = {"Europe/London",
+                              "America/New_York",
+                              "Australia/Lord_Howe",
+                              "Asia/Kathmandu",
+                              "UTC",
+                              "XST-3:17XDT-4:02,M3.5.0/1:40,M10.5.0/2:20"};
+
+struct tm clock_of(long long year, int mon, int mday, int hour, int min, int sec) {
+  struct tm t = {};
+  t.tm_year = static_cast<int>(year - 1900);
+  t.tm_mon = mon;
+  t.tm_mday = mday;
+  t.tm_hour = hour;
+  t.tm_min = min;
+  t.tm_sec = sec;
+  t.tm_isdst = -1;
+  return t;
+}
+
+// The clock reading of instant t in UTC, as a broken-down time to convert.
+struct tm utc_clock(time_t t) {
+  struct tm u;
+  gmtime_r(&t, &u);
+  return clock_of(u.tm_year + 1900LL, u.tm_mon, u.tm_mday, u.tm_hour, u.tm_min, u.tm_sec);
+}
+
+// Converts each time with the cache and with a plain mktime call, in turn, as
+// the tool's records would be. Both see the same history of mktime calls, so
+// even a reading that occurs twice at a fall-back change must agree.
+int count_differences(TimeCache& cache, const std::vector<struct tm>& times, const char* zone) {
+  int differ = 0;
+  for (const struct tm& t : times) {
+    struct tm a = t, b = t;
+    time_t want = mktime(&a);
+    time_t got = cache.seconds(&b);
+    if (got != want && ++differ <= 5) {
+      ADD_FAILURE() << zone << ": " << t.tm_year + 1900 << "-" << t.tm_mon + 1 << "-" << t.tm_mday
+                    << " " << t.tm_hour << ":" << t.tm_min << ":" << t.tm_sec << " gave " << got
+                    << ", mktime " << want;
+    }
+  }
+  return differ;
+}
+
+// The instants from 1970 to 2037 where the zone's offset changes, to the hour.
+std::vector<time_t> offset_changes() {
+  std::vector<time_t> at;
+  struct tm prev, cur;
+  time_t t = 0;
+  localtime_r(&t, &prev);
+  for (t = 3600; t < 2145916800; t += 3600, prev = cur) {
+    localtime_r(&t, &cur);
+    if (cur.tm_gmtoff != prev.tm_gmtoff) at.push_back(t);
+  }
+  return at;
+}
+
+long long scale() {
+  const char* s = getenv("TRENDLE_TIME_CASES");
+  return s ? atoll(s) : 1;
+}
+
+TEST(TimeCacheTest, LogClocksAcrossEveryOffsetChange) {
+  // A log's clock read as local time: from three hours before each change to
+  // three hours after, in steps of about half a minute, as a log walks it.
+  for (const char* zone : kZones) {
+    ScopedTz tz(zone);
+    TimeCache cache;
+    std::vector<struct tm> times;
+    const long long step = std::max(1LL, 37 / scale());
+    for (time_t change : offset_changes()) {
+      for (long long s = -3 * 3600; s <= 3 * 3600; s += step) {
+        struct tm local;
+        time_t t = change + s;
+        localtime_r(&t, &local);
+        long long clock = t + local.tm_gmtoff;
+        times.push_back(utc_clock(static_cast<time_t>(clock)));
+      }
+    }
+    EXPECT_EQ(count_differences(cache, times, zone), 0);
+  }
+}
+
+TEST(TimeCacheTest, RandomClocksAndFieldsMktimeNormalises) {
+  uint64_t state = 12345;
+  auto next = [&state](int n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int>((state >> 33) % static_cast<uint64_t>(n));
+  };
+  for (const char* zone : kZones) {
+    ScopedTz tz(zone);
+    TimeCache cache;
+    std::vector<struct tm> times;
+    for (long long i = 0; i < 20000 * scale(); ++i) {
+      // Mostly in range; now and then a field mktime has to normalise.
+      bool odd = next(8) == 0;
+      times.push_back(clock_of(1900 + next(200), odd ? next(15) - 1 : next(12),
+                               odd ? next(33) : 1 + next(28), odd ? next(26) : next(24),
+                               odd ? next(62) - 1 : next(60), odd ? next(80) - 2 : next(60)));
+      // Then a few seconds of a log at that clock.
+      for (int k = 0; k < next(4); ++k) {
+        struct tm t = times.back();
+        t.tm_sec = next(60);
+        times.push_back(t);
+      }
+    }
+    const struct tm kOdd[] = {
+        clock_of(2023, 2, 26, 1, 30, 75),   // second 75
+        clock_of(2023, 3, 0, 12, 0, 0),     // day 0
+        clock_of(2023, 12, 1, 0, 0, 0),     // month 13 as written
+        clock_of(2023, -1, 1, 0, 0, 0),     // month 0 as written
+        clock_of(2023, 1, 29, 0, 0, 0),     // 29 February in a common year
+        clock_of(2024, 1, 29, 0, 0, 0),     // ... and in a leap year
+        clock_of(2023, 3, 31, 24, 0, 0),    // hour 24
+        clock_of(2023, 5, 31, 23, 59, 60),  // a leap second
+        clock_of(1900, 0, 1, 0, 0, 0),      // before the zone's first change
+        clock_of(12000, 0, 1, 0, 0, 0),     // far beyond any rule
+    };
+    times.insert(times.end(), std::begin(kOdd), std::end(kOdd));
+    EXPECT_EQ(count_differences(cache, times, zone), 0);
+  }
+}
+
+TEST(TimeCacheTest, TwiceOccurringReadingsFollowMktimesLastResult) {
+  // London's clock reads 01:00 to 01:59 twice on 29 October 2023; mktime
+  // picks the instant in the offset of its previous result.
+  ScopedTz tz("Europe/London");
+  const std::vector<struct tm> kRuns[] = {
+      {clock_of(2023, 6, 1, 12, 0, 0), clock_of(2023, 9, 29, 1, 10, 0),
+       clock_of(2023, 9, 29, 1, 50, 0)},
+      {clock_of(2023, 0, 1, 12, 0, 0), clock_of(2023, 9, 29, 1, 10, 0),
+       clock_of(2023, 9, 29, 1, 50, 0)},
+      // A time mktime normalises moves its guess to winter in between.
+      {clock_of(2023, 6, 1, 12, 0, 0), clock_of(2023, 9, 29, 1, 10, 0),
+       clock_of(2023, 0, 1, 0, 0, 75), clock_of(2023, 9, 29, 1, 20, 0)},
+  };
+  for (const auto& run : kRuns) {
+    TimeCache cache;
+    EXPECT_EQ(count_differences(cache, run, "Europe/London"), 0);
+  }
+}
+
+TEST(TimeCacheTest, FollowsAChangeOfZoneBetweenRuns) {
+  // One process charts the same hour under several zones in turn.
+  TimeCache cache;
+  for (int round = 0; round < 2; ++round) {
+    for (const char* zone : kZones) {
+      ScopedTz tz(zone);
+      std::vector<struct tm> times;
+      for (int s = 0; s < 120; s += 7) times.push_back(clock_of(2023, 6, 1, 12, s / 60, s % 60));
+      EXPECT_EQ(count_differences(cache, times, zone), 0);
+    }
+  }
+}
+
+TEST(TimeCacheTest, CachedPathLeavesTheFieldsAlone) {
+  ScopedTz tz("Europe/London");
+  TimeCache cache;
+  struct tm first = clock_of(2023, 6, 1, 12, 0, 0);
+  cache.seconds(&first);
+  struct tm t = clock_of(2023, 6, 1, 12, 30, 0);
+  struct tm want = t;
+  EXPECT_EQ(cache.seconds(&t), mktime(&want));
+  EXPECT_EQ(t.tm_isdst, -1);
+  EXPECT_EQ(t.tm_min, 30);
+}
+
+}  // namespace
