@@ -9,11 +9,11 @@
 #include "local_time.h"
 #include "run_state.h"
 #include "time_field.h"
+#include "value_parse.h"
 
 void get_value(const char* text, int index, float* values, int* flags) {
-  char* end;
-  double d = strtod(text, &end);
-  values[index] = static_cast<float>(d);
+  const char* end;
+  values[index] = parse_value(text, &end);
   flags[index] = end != text;
 }
 
