@@ -41,9 +41,15 @@ int map_x(const RunState& st, const Scales& sc, time_t t) {
 
 int map_y(const RunState& st, const Scales& sc, float v) {
   if (std::isinf(v)) v = v > 0 ? st.range.max : st.range.min;
-  double p = static_cast<double>(sc.e - 1) *
-             (static_cast<double>(v) - static_cast<double>(st.range.min)) *
-             static_cast<double>(sc.vscale);
+  double p =
+      static_cast<double>(sc.e - 1) * (static_cast<double>(v) - static_cast<double>(st.range.min));
+  if (std::isinf(sc.vscale)) {
+    // A range narrower than 1 / FLT_MAX overflows the float scale; dividing
+    // in double keeps it on the plot instead of throwing max off the image.
+    p /= static_cast<double>(st.range.min) - static_cast<double>(st.range.max);
+  } else {
+    p *= static_cast<double>(sc.vscale);
+  }
   return bounded_sum(static_cast<long long>(st.margin) + sc.e, std::trunc(bound(p)));
 }
 

@@ -55,15 +55,19 @@ struct YCase {
 
 TEST(PlotTest, MapY) {
   const std::vector<YCase> cases = {
-      {4, 6, 5, 101},      // 181 + trunc(161 * 1 * -0.5)
-      {0, 10, 0, 181},     // min lies one row below the frame
-      {0, 10, 10, 20},     // float(-0.1) is a little over 0.1
-      {0, 100, 0, 181},    //
-      {0, 100, 100, 21},   // float(-0.01) is a little under 0.01
-      {0, 100, 0.5, 181},  // -0.8 truncates toward zero, not down
-      {-10, 0, -10, 181},  //
-      {-10, 0, 0, 20},     //
-      {0, 10, INFINITY, 20}, {0, 10, -INFINITY, 181}, {0, 100, INFINITY, 21},
+      {4, 6, 5, 101},           // 181 + trunc(161 * 1 * -0.5)
+      {0, 10, 0, 181},          // min lies one row below the frame
+      {0, 10, 10, 20},          // float(-0.1) is a little over 0.1
+      {0, 100, 0, 181},         // as for 0..10
+      {0, 100, 100, 21},        // float(-0.01) is a little under 0.01
+      {0, 100, 0.5, 181},       // -0.8 truncates toward zero, not down
+      {-10, 0, -10, 181},       // a range below zero
+      {-10, 0, 0, 20},          // maps like 0..10
+      {0, 10, INFINITY, 20},    // drawn as max
+      {0, 10, -INFINITY, 181},  // drawn as min
+      {0, 100, INFINITY, 21},   // exactly where max lands
+      {0, 1e-39f, 1e-39f, 20},  // 1 / -1e-39 overflows a float
+      {0, 1e-39f, 0, 181},      // and 0 * inf must not be NaN
   };
   for (const auto& c : cases) {
     RunState st = geometry(400, 200, c.min, c.max, 0, 10);
