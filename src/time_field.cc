@@ -40,12 +40,12 @@ int get_time(char* text, struct tm* tm, const char* tform) {
   if (!strpbrk(text, "/:-")) return 1;
 
   char* p = text;
-  size_t tform_len = strlen(tform);
   int i = 0;
   while (i < 6) {
     if (*p == '\0') return 2;
     if (*p == ',') break;
-    if (static_cast<size_t>(i) >= tform_len) break;
+    // Only the letters in use are looked at, never the rest of tform.
+    if (tform[i] == '\0') break;
     while (!is_digit(*p)) {
       if (*p == ',') return i == 0 ? 1 : 0;
       if (*p == '\0') return 2;
