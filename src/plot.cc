@@ -14,14 +14,43 @@ constexpr double kPixelBound = 536870912.0;
 
 double bound(double v) {
   if (std::isnan(v)) return 0;
-  return std::fmax(-kPixelBound, std::fmin(kPixelBound, v));
+  // Comparisons, not fmax/fmin: those are library calls, made per sample.
+  return v < -kPixelBound ? -kPixelBound : v > kPixelBound ? kPixelBound : v;
 }
 
 int bounded_sum(long long a, double b) {
   return static_cast<int>(bound(static_cast<double>(a) + bound(b)));
 }
 
-bool has_value(const Sample& s, int n) { return s.flags[n] && !std::isnan(s.values[n]); }
+bool has_value(const Sample& s, int n) {
+  return s.flags[n] && !std::isnan(s.values[n]);
+}
+
+// A line from the previous sample to the current one, or a single pixel when
+// there is no previous sample.
+void draw_step(const RunState& st, int n, int x_cur, int y_cur, int x_prev, const int* y_prev) {
+  int colour = st.colours[n];
+  if (y_prev) {
+    gdImageLine(st.im_out, x_prev, *y_prev, x_cur, y_cur, colour);
+  } else {
+    gdImageSetPixel(st.im_out, x_cur, y_cur, colour);
+  }
+}
+
+// The x and the rows of one sample buffer, kept from the record that filled
+// it, so that each sample is mapped once rather than again as the previous.
+struct Mapped {
+  int x;
+  int y[kMaxSeries];
+};
+
+void map_rows(const RunState& st, const Scales& sc, const Sample& s, const int* series, int count,
+              Mapped* m) {
+  for (int i = 0; i < count; ++i) {
+    int n = series[i];
+    if (has_value(s, n)) m->y[n] = map_y(st, sc, s.values[n]);
+  }
+}
 
 }  // namespace
 
@@ -65,32 +94,41 @@ void draw_frame(const RunState& st) {
 void plot_to_point(const RunState& st, const Scales& sc, int n, int x_cur, int x_prev,
                    const Sample& cur, const Sample& prev) {
   if (!has_value(cur, n)) return;
-  int colour = st.colours[n];
-  int y_cur = map_y(st, sc, cur.values[n]);
-  if (has_value(prev, n)) {
-    int y_prev = map_y(st, sc, prev.values[n]);
-    gdImageLine(st.im_out, x_prev, y_prev, x_cur, y_cur, colour);
-  } else {
-    gdImageSetPixel(st.im_out, x_cur, y_cur, colour);
-  }
+  int y_prev = has_value(prev, n) ? map_y(st, sc, prev.values[n]) : 0;
+  draw_step(st, n, x_cur, map_y(st, sc, cur.values[n]), x_prev,
+            has_value(prev, n) ? &y_prev : nullptr);
 }
 
+// What plot_to_point draws for every active series of every record, with
+// each time and each value mapped once.
 void plot_pass(RunState& st, const Scales& sc, LineReader& in) {
+  int series[kMaxSeries], count = 0;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (st.range.active[n]) series[count++] = n;
+  }
   Sample* cur = &st.sample1;
   Sample* prev = &st.sample2;
-  int x1 = st.margin, x2 = st.margin;  // x of sample1, of sample2
+  Mapped m1, m2;
+  Mapped* mcur = &m1;
+  Mapped* mprev = &m2;
+  for (Mapped* m : {&m1, &m2}) {
+    const Sample& s = m == &m1 ? st.sample1 : st.sample2;
+    m->x = s.time > 0 ? map_x(st, sc, s.time) : st.margin;
+    map_rows(st, sc, s, series, count, m);
+  }
   int counter = 0;
   int result;
   while ((result = read_line(in, cur->values, cur->flags, counter, &cur->time, st.tform)) != 2) {
     if (result != 0) continue;
-    if (st.sample1.time > 0) x1 = map_x(st, sc, st.sample1.time);
-    if (st.sample2.time > 0) x2 = map_x(st, sc, st.sample2.time);
-    bool cur_is_1 = cur == &st.sample1;
-    int x_cur = cur_is_1 ? x1 : x2, x_prev = cur_is_1 ? x2 : x1;
-    for (int ch = 0; ch < kMaxSeries; ++ch) {
-      if (st.range.active[ch] && cur->flags[ch]) plot_to_point(st, sc, ch, x_cur, x_prev, *cur, *prev);
+    if (cur->time > 0) mcur->x = map_x(st, sc, cur->time);
+    map_rows(st, sc, *cur, series, count, mcur);
+    for (int i = 0; i < count; ++i) {
+      int n = series[i];
+      if (!has_value(*cur, n)) continue;
+      draw_step(st, n, mcur->x, mcur->y[n], mprev->x, has_value(*prev, n) ? &mprev->y[n] : nullptr);
     }
     ++counter;
     std::swap(cur, prev);
+    std::swap(mcur, mprev);
   }
 }
