@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "fast_line.h"
 #include "line_reader.h"
 #include "record.h"
 
@@ -31,7 +32,7 @@ bool has_value(const Sample& s, int n) {
 void draw_step(const RunState& st, int n, int x_cur, int y_cur, int x_prev, const int* y_prev) {
   int colour = st.colours[n];
   if (y_prev) {
-    gdImageLine(st.im_out, x_prev, *y_prev, x_cur, y_cur, colour);
+    fast_line(st.im_out, x_prev, *y_prev, x_cur, y_cur, colour);
   } else {
     gdImageSetPixel(st.im_out, x_cur, y_cur, colour);
   }
