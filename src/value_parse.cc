@@ -1,5 +1,6 @@
 #include "value_parse.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -9,7 +10,7 @@ namespace {
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxPow10 = 22;
-constexpr int kMaxDigits = 19;              // still fits in uint64_t
+constexpr size_t kMaxDigits = 19;           // still fits in uint64_t
 constexpr uint64_t kMaxExact = 1ull << 53;  // every integer up to here is a double
 constexpr int kExponentCap = 100000;        // far beyond any finite result
 
@@ -51,35 +52,32 @@ float parse_value(const char* text, const char** end) {
   bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
   if (*p == '0' && (p[1] == 'x' || p[1] == 'X')) return slow_path(text, end);
-  if (!is_digit(*p) && !(*p == '.' && is_digit(p[1]))) {
-    if (*p == 'i' || *p == 'I' || *p == 'n' || *p == 'N') return slow_path(text, end);
+
+  // The mantissa may wrap past 19 digits; such a text goes to strtod below.
+  uint64_t mantissa = 0;
+  const char* first = p;
+  for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  size_t digits = p - first;
+  size_t fraction = 0;
+  if (*p == '.') {
+    const char* dot = p++;
+    for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    fraction = p - dot - 1;
+    digits += fraction;
+  }
+  if (digits == 0) {
+    if (*first == 'i' || *first == 'I' || *first == 'n' || *first == 'N') {
+      return slow_path(text, end);
+    }
     *end = text;  // no number here
     return 0.0f;
   }
-
-  uint64_t mantissa = 0;
-  int digits = 0;  // significant ones, leading zeros left out
-  int scale = 0;   // power of ten of the last digit read
-  for (; is_digit(*p); ++p) {
-    if (mantissa == 0 && *p == '0') continue;
-    mantissa = mantissa * 10 + (*p - '0');
-    ++digits;
-    if (digits > kMaxDigits) return slow_path(text, end);
-  }
-  if (*p == '.') {
-    for (++p; is_digit(*p); ++p) {
-      if (--scale < -kExponentCap) return slow_path(text, end);
-      if (mantissa == 0 && *p == '0') continue;
-      mantissa = mantissa * 10 + (*p - '0');
-      ++digits;
-      if (digits > kMaxDigits) return slow_path(text, end);
-    }
-  }
+  if (digits > kMaxDigits) return slow_path(text, end);
   int exponent = 0;
   *end = read_exponent(p, &exponent);
 
   if (mantissa == 0) return negative ? -0.0f : 0.0f;
-  int power = scale + exponent;
+  int power = exponent - static_cast<int>(fraction);
   if (mantissa > kMaxExact || power < -kMaxPow10 || power > kMaxPow10) {
     return slow_path(text, end);
   }
