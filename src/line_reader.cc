@@ -87,6 +87,9 @@ void LineReader::rewind() {
     holding_ = false;
   }
   if (spooling_) {
+    // A pass that stopped early still leaves the whole input in the copy.
+    pos_ = end_;
+    while (!eof_ && fill()) pos_ = end_;
     if (fflush(spool_) != 0) fail();
     fd_ = fileno(spool_);
     spooling_ = false;

@@ -143,6 +143,21 @@ TEST(LineReaderTest, RewindGivesTheSameLinesFromAPipe) {
   EXPECT_EQ(difference(third, first), "");
 }
 
+// A rewind before the end of a pipe still replays all of it.
+TEST(LineReaderTest, RewindPartwayThroughAPipe) {
+  ScratchDir dir;
+  std::string text = many_lines(100000);
+  std::string path = dir.write("in.csv", text);
+  FILE* pipe = popen(("cat " + path).c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  LineReader in(pipe, "-");
+  ASSERT_NE(in.next(), nullptr);
+  in.rewind();
+  Lines all = read_all(in);
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(difference(all, read_file_lines(text)), "");
+}
+
 TEST(LineReaderTest, ReadErrorIsFatal) {
   ScratchDir dir;
   std::string path = dir.path("");  // a directory opens, but cannot be read
