@@ -1,10 +1,10 @@
 #include "time_cache.h"
 
-#include <cstdlib>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace {
-
-constexpr long long kNoHour = LLONG_MIN;
 
 bool is_leap(long long year) {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -24,57 +24,77 @@ long long days_from_civil(long long year, int month, int day) {
   return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
 }
 
-long long floor_div(long long a, long long b) {
-  return a / b - (a % b < 0);
+bool minute_and_second(const struct tm& t) {
+  return t.tm_sec >= 0 && t.tm_sec <= 59 && t.tm_min >= 0 && t.tm_min <= 59;
 }
 
 // Fields mktime takes as they are, in years far from any overflow.
 bool plain(const struct tm& t) {
-  return t.tm_isdst < 0 && t.tm_sec >= 0 && t.tm_sec <= 59 && t.tm_min >= 0 && t.tm_min <= 59 &&
-         t.tm_hour >= 0 && t.tm_hour <= 23 && t.tm_mon >= 0 && t.tm_mon <= 11 &&
-         t.tm_year >= -1000 && t.tm_year <= 10000 && t.tm_mday >= 1 &&
-         t.tm_mday <= month_days(t.tm_year + 1900LL, t.tm_mon);
+  return t.tm_isdst < 0 && minute_and_second(t) && t.tm_hour >= 0 && t.tm_hour <= 23 &&
+         t.tm_mon >= 0 && t.tm_mon <= 11 && t.tm_year >= -1000 && t.tm_year <= 10000 &&
+         t.tm_mday >= 1 && t.tm_mday <= month_days(t.tm_year + 1900LL, t.tm_mon);
 }
 
 // The zone's offset at instant t; an impossible value when unknown.
 long long offset_at(long long t) {
   time_t tt = static_cast<time_t>(t);
   struct tm tm;
-  return localtime_r(&tt, &tm) ? tm.tm_gmtoff : kNoHour;
+  return localtime_r(&tt, &tm) ? tm.tm_gmtoff : 1LL << 40;
 }
 
 }  // namespace
 
-bool TimeCache::same_zone() const {
-  const char* tz = getenv("TZ");
-  return tz ? tz_set_ && tz_ == tz : !tz_set_;
+bool TimeCache::same_hour(const struct tm& t) const {
+  return known_ && t.tm_hour == hour_ && t.tm_mday == mday_ && t.tm_mon == mon_ &&
+         t.tm_year == year_ && t.tm_isdst < 0 && minute_and_second(t);
 }
 
-// Keeps `hour` when every instant of it has `offset`. Then each of its clock
-// readings has that instant, and mktime, which starts from the offset of its
-// previous result, would return it even where the reading also occurs in
-// another offset at a fall-back change.
-void TimeCache::learn(long long hour, long long offset) {
-  long long first = hour * 3600 - offset;
-  hour_ = kNoHour;
-  if (offset_at(first) != offset || offset_at(first + 3599) != offset) return;
-  hour_ = hour;
-  offset_ = offset;
-  const char* tz = getenv("TZ");
-  tz_set_ = tz != nullptr;
-  tz_ = tz ? tz : "";
+// Whether TZ is still what it was when the hour was learnt, without getenv,
+// whose scan of the environment costs more than the conversion. setenv,
+// putenv and unsetenv replace, append or move entries, so a changed TZ shows
+// as another entry in TZ's slot or behind the last entry; the value is
+// compared too, for a putenv string rewritten in place.
+bool TimeCache::same_zone() const {
+  if (environ != env_) return false;
+  if (tz_slot_ < 0) return env_[count_] == nullptr && (count_ == 0 || env_[count_ - 1] == mark_);
+  return env_[tz_slot_] == mark_ && tz_.compare(mark_ + 3) == 0;
+}
+
+// Keeps the hour of `tm` when every instant of it has `offset`. Then each of
+// its clock readings has that instant, and mktime, which starts from the
+// offset of its previous result, would return it even where the reading also
+// occurs in another offset at a fall-back change.
+void TimeCache::learn(const struct tm& tm, long long clock, long long offset) {
+  long long start = clock - tm.tm_min * 60 - tm.tm_sec - offset;
+  known_ = offset_at(start) == offset && offset_at(start + 3599) == offset;
+  if (!known_) return;
+  year_ = tm.tm_year;
+  mon_ = tm.tm_mon;
+  mday_ = tm.tm_mday;
+  hour_ = tm.tm_hour;
+  start_ = start;
+
+  env_ = environ;
+  tz_slot_ = -1;
+  for (count_ = 0; env_ && env_[count_]; ++count_) {
+    if (tz_slot_ < 0 && strncmp(env_[count_], "TZ=", 3) == 0) tz_slot_ = count_;
+  }
+  if (!env_) known_ = false;  // cleared: rare enough to skip caching
+  mark_ = tz_slot_ >= 0 ? env_[tz_slot_] : count_ > 0 ? env_[count_ - 1] : nullptr;
+  tz_ = tz_slot_ >= 0 ? mark_ + 3 : "";
 }
 
 time_t TimeCache::seconds(struct tm* tm) {
+  if (same_hour(*tm) && same_zone())
+    return static_cast<time_t>(start_ + tm->tm_min * 60 + tm->tm_sec);
   if (!plain(*tm)) {
-    hour_ = kNoHour;  // mktime's next guess now starts from another offset
+    known_ = false;  // mktime's next guess now starts from another offset
     return mktime(tm);
   }
+  struct tm fields = *tm;
   long long clock = days_from_civil(tm->tm_year + 1900LL, tm->tm_mon + 1, tm->tm_mday) * 86400 +
                     tm->tm_hour * 3600 + tm->tm_min * 60 + tm->tm_sec;
-  long long hour = floor_div(clock, 3600);
-  if (hour == hour_ && same_zone()) return static_cast<time_t>(clock - offset_);
   time_t t = mktime(tm);
-  learn(hour, clock - t);
+  learn(fields, clock, clock - t);
   return t;
 }

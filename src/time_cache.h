@@ -1,12 +1,11 @@
 // Converts broken-down local times to seconds since the epoch, giving exactly
 // what one mktime call per time gives (tm_isdst -1), but calling mktime only
 // about once per local hour: inside an hour with one UTC offset throughout, a
-// time is its clock reading less that offset. mktime re-reads the zone on
-// every call, which costs far more than the conversion itself.
+// time is the hour's first instant plus its minutes and seconds. mktime
+// re-reads the zone on every call, which costs far more than the conversion.
 #ifndef TRENDLE_TIME_CACHE_H_
 #define TRENDLE_TIME_CACHE_H_
 
-#include <climits>
 #include <ctime>
 #include <string>
 
@@ -18,13 +17,21 @@ class TimeCache {
   time_t seconds(struct tm* tm);
 
  private:
+  bool same_hour(const struct tm& tm) const;
   bool same_zone() const;
-  void learn(long long hour, long long offset);
+  void learn(const struct tm& tm, long long clock, long long offset);
 
-  long long hour_ = LLONG_MIN;  // the local hour known to keep offset_; none
-  long long offset_ = 0;        // local clock minus UTC, in seconds
-  bool tz_set_ = false;         // TZ as it was when hour_ was learnt
-  std::string tz_;
+  // The hour known to keep one offset: its fields and its first instant.
+  bool known_ = false;
+  int year_ = 0, mon_ = 0, mday_ = 0, hour_ = 0;
+  long long start_ = 0;
+
+  // Where TZ stood in the environment when the hour was learnt.
+  char** env_ = nullptr;
+  long tz_slot_ = -1;           // index of the TZ entry; -1 when TZ was unset
+  const char* mark_ = nullptr;  // that entry, or the last entry when unset
+  long count_ = 0;              // entries in the environment
+  std::string tz_;              // the value of TZ
 };
 
 #endif  // TRENDLE_TIME_CACHE_H_

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "test_util.h"
@@ -157,13 +158,50 @@ TEST(TimeCacheTest, TwiceOccurringReadingsFollowMktimesLastResult) {
 TEST(TimeCacheTest, FollowsAChangeOfZoneBetweenRuns) {
   // One process charts the same hour under several zones in turn.
   TimeCache cache;
+  std::vector<struct tm> hour;
+  for (int s = 0; s < 120; s += 7) hour.push_back(clock_of(2023, 6, 1, 12, s / 60, s % 60));
   for (int round = 0; round < 2; ++round) {
     for (const char* zone : kZones) {
       ScopedTz tz(zone);
-      std::vector<struct tm> times;
-      for (int s = 0; s < 120; s += 7) times.push_back(clock_of(2023, 6, 1, 12, s / 60, s % 60));
-      EXPECT_EQ(count_differences(cache, times, zone), 0);
+      EXPECT_EQ(count_differences(cache, hour, zone), 0);
     }
+  }
+}
+
+TEST(TimeCacheTest, FollowsEveryWayOfChangingTz) {
+  // The machine's own zone (TZ unset) is compared with zones that are an
+  // hour or more from UTC in July, in case the machine runs on UTC.
+  static char in_place[] = "TZ=America/New_York";
+  struct Step {
+    const char* what;
+    void (*change)();
+  };
+  const Step kSteps[] = {
+      {"unset", [] { unsetenv("TZ"); }},
+      {"set", [] { setenv("TZ", "Europe/London", 1); }},
+      {"changed", [] { setenv("TZ", "Asia/Kathmandu", 1); }},
+      {"unset again",
+       [] {
+         unsetenv("TZ");
+         setenv("TRENDLE_TEST_OTHER", "1", 1);
+       }},
+      // The environment is one entry shorter, then TZ takes the freed place.
+      {"set after another variable went",
+       [] {
+         unsetenv("TRENDLE_TEST_OTHER");
+         setenv("TZ", "Australia/Lord_Howe", 1);
+       }},
+      {"put", [] { putenv(in_place); }},
+      {"put string rewritten", [] { memcpy(in_place + 3, "Europe/Lisbon", 14); }},
+      {"set over the put string", [] { setenv("TZ", "America/New_York", 1); }},
+  };
+  ScopedTz restore("UTC");
+  TimeCache cache;
+  std::vector<struct tm> hour;
+  for (int s = 0; s < 120; s += 7) hour.push_back(clock_of(2023, 6, 1, 12, s / 60, s % 60));
+  for (const Step& step : kSteps) {
+    step.change();
+    EXPECT_EQ(count_differences(cache, hour, step.what), 0);
   }
 }
 
