@@ -112,11 +112,11 @@ void plot_pass(RunState& st, const Scales& sc, LineReader& in) {
   Mapped m1, m2;
   Mapped* mcur = &m1;
   Mapped* mprev = &m2;
-  for (Mapped* m : {&m1, &m2}) {
-    const Sample& s = m == &m1 ? st.sample1 : st.sample2;
-    m->x = s.time > 0 ? map_x(st, sc, s.time) : st.margin;
-    map_rows(st, sc, s, series, count, m);
-  }
+  // Both x start at the margin. Buffer 1 is read first, so only buffer 2's
+  // x can come from the time it holds, at the first record.
+  m1.x = st.margin;
+  m2.x = st.sample2.time > 0 ? map_x(st, sc, st.sample2.time) : st.margin;
+  map_rows(st, sc, st.sample2, series, count, &m2);
   int counter = 0;
   int result;
   while ((result = read_line(in, cur->values, cur->flags, counter, &cur->time, st.tform)) != 2) {

@@ -165,6 +165,11 @@ TEST(PlotTest, PlotPassJoinsValidSamples) {
        "02/01/70 00:50:00,0\n02/01/70 00:55:00,0\n00/01/70 23:59:59,,10\n"
        "02/01/70 01:00:00,0\n",
        {{3, 20, "336"}}},
+      // Buffer 1 still holds the scan's last record (x 399) when the pass
+      // starts; its first record, at time 0, is drawn at the left edge.
+      {"a first record at time 0 is drawn at the margin",
+       "01/01/70 00:00:00,,10\n02/01/70 00:00:00,0\n02/01/70 01:00:00,0\n",
+       {{3, 20, "19"}}},
       {"a record decades ahead stays to the right",
        "02/01/70 00:00:00,0,10\n01/01/30 00:00:00,,10\n02/01/70 00:00:02,,10\n",
        {{3, 20, "19-399"}}},
