@@ -42,6 +42,19 @@ long long offset_at(long long t) {
   return localtime_r(&tt, &tm) ? tm.tm_gmtoff : 1LL << 40;
 }
 
+// The first instant whose clock reading is `clock`, given an instant t that
+// mktime found for it (or moved it to, when the reading falls in a gap).
+// Where a reading occurs twice, the other instant has the offset in force a
+// day before or after; mktime would pick by the offset of its last result.
+long long first_instant(long long clock, long long t) {
+  long long first = t;
+  for (long long probe : {t - 86400, t + 86400}) {
+    long long offset = offset_at(probe);
+    if (clock - offset < first && offset_at(clock - offset) == offset) first = clock - offset;
+  }
+  return first;
+}
+
 }  // namespace
 
 bool TimeCache::same_hour(const struct tm& t) const {
@@ -60,13 +73,20 @@ bool TimeCache::same_zone() const {
   return env_[tz_slot_] == mark_ && tz_.compare(mark_ + 3) == 0;
 }
 
-// Keeps the hour of `tm` when every instant of it has `offset`. Then each of
-// its clock readings has that instant, and mktime, which starts from the
-// offset of its previous result, would return it even where the reading also
-// occurs in another offset at a fall-back change.
+// Keeps the hour of `tm` when each of its readings has its first instant at
+// `offset`: the whole hour is in that offset, and no reading of it occurs
+// earlier in another offset (at a fall-back change).
 void TimeCache::learn(const struct tm& tm, long long clock, long long offset) {
-  long long start = clock - tm.tm_min * 60 - tm.tm_sec - offset;
+  long long hour = clock - tm.tm_min * 60 - tm.tm_sec;
+  long long start = hour - offset;
   known_ = offset_at(start) == offset && offset_at(start + 3599) == offset;
+  for (long long probe : {start - 86400, start + 86400}) {
+    long long other = offset_at(probe);
+    if (other > offset &&
+        (offset_at(hour - other) == other || offset_at(hour + 3599 - other) == other)) {
+      known_ = false;
+    }
+  }
   if (!known_) return;
   year_ = tm.tm_year;
   mon_ = tm.tm_mon;
@@ -88,13 +108,15 @@ time_t TimeCache::seconds(struct tm* tm) {
   if (same_hour(*tm) && same_zone())
     return static_cast<time_t>(start_ + tm->tm_min * 60 + tm->tm_sec);
   if (!plain(*tm)) {
-    known_ = false;  // mktime's next guess now starts from another offset
-    return mktime(tm);
+    // mktime normalises the fields; their reading is that of its result.
+    known_ = false;
+    time_t t = mktime(tm);
+    return t == -1 ? t : static_cast<time_t>(first_instant(t + offset_at(t), t));
   }
   struct tm fields = *tm;
   long long clock = days_from_civil(tm->tm_year + 1900LL, tm->tm_mon + 1, tm->tm_mday) * 86400 +
                     tm->tm_hour * 3600 + tm->tm_min * 60 + tm->tm_sec;
-  time_t t = mktime(tm);
+  long long t = first_instant(clock, mktime(tm));
   learn(fields, clock, clock - t);
-  return t;
+  return static_cast<time_t>(t);
 }

@@ -1,8 +1,10 @@
-// Converts broken-down local times to seconds since the epoch, giving exactly
-// what one mktime call per time gives (tm_isdst -1), but calling mktime only
-// about once per local hour: inside an hour with one UTC offset throughout, a
-// time is the hour's first instant plus its minutes and seconds. mktime
-// re-reads the zone on every call, which costs far more than the conversion.
+// Converts broken-down local times to seconds since the epoch as mktime does
+// (tm_isdst -1), but calling mktime only about once per local hour: inside an
+// hour with one UTC offset throughout, a time is the hour's first instant
+// plus its minutes and seconds. mktime re-reads the zone on every call, which
+// costs far more than the conversion. A reading that occurs twice at a
+// fall-back change is taken at its first instant, whatever was converted
+// before, so that the result never depends on the order of conversions.
 #ifndef TRENDLE_TIME_CACHE_H_
 #define TRENDLE_TIME_CACHE_H_
 
@@ -11,9 +13,10 @@
 
 class TimeCache {
  public:
-  // mktime(tm)'s result. Fields that mktime would normalise (second 75, day
-  // 0, month 12), a tm_isdst of 0 or more, and hours where the offset changes
-  // go to mktime itself; `tm` is left as it was on the cached path.
+  // mktime(tm)'s result, or the first instant of a reading that occurs
+  // twice. Fields that mktime would normalise (second 75, day 0, month 12),
+  // a tm_isdst of 0 or more, and hours where the offset changes go to mktime
+  // itself; `tm` is left as it was on the cached path.
   time_t seconds(struct tm* tm);
 
  private:
