@@ -3,19 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "fatal.h"
 
-namespace {
-
-constexpr size_t kChunk = 1 << 20;
-
-}  // namespace
-
-LineReader::LineReader(FILE* file, const char* path)
-    : path_(path), fd_(fileno(file)), buf_(kChunk + 1) {
+LineReader::LineReader(FILE* file, const char* path, size_t chunk)
+    : path_(path), fd_(fileno(file)), chunk_(chunk), buf_(chunk + 1) {
   struct stat st;
   if (fstat(fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
     spool_ = tmpfile();
@@ -28,7 +23,9 @@ LineReader::~LineReader() {
   if (spool_) fclose(spool_);
 }
 
-void LineReader::fail() const { gerr("%s - read failed", path_); }
+void LineReader::fail() const {
+  gerr("%s - read failed", path_);
+}
 
 // Reads more bytes behind end_, making room first; false at the end of input.
 bool LineReader::fill() {
@@ -38,13 +35,19 @@ bool LineReader::fill() {
     pos_ = 0;
   }
   // One byte always stays free for the NUL behind the last line.
-  if (buf_.size() - end_ < kChunk / 2 + 1) buf_.resize(buf_.size() * 2);
+  if (buf_.size() - end_ < chunk_ / 2 + 1) buf_.resize(buf_.size() * 2);
+  size_t room = buf_.size() - 1 - end_;
+  // A part needs its own bytes and the end of its last line, seldom more.
+  long long rest = std::max(limit_ - offset_, 0LL);
+  if (ranged_ && rest < static_cast<long long>(room) - 4096) room = rest + 4096;
   ssize_t n;
   do {
-    n = read(fd_, buf_.data() + end_, buf_.size() - 1 - end_);
+    n = ranged_ ? pread(fd_, buf_.data() + end_, room, offset_)
+                : read(fd_, buf_.data() + end_, room);
   } while (n < 0 && errno == EINTR);
   if (n < 0) fail();
   if (n == 0) return false;
+  offset_ += n;
   if (spooling_ && fwrite(buf_.data() + end_, 1, n, spool_) != static_cast<size_t>(n)) fail();
   end_ += n;
   return true;
@@ -55,6 +58,8 @@ char* LineReader::next() {
     buf_[held_at_] = held_;
     holding_ = false;
   }
+  if (skipping_ && !skip_to_range()) return nullptr;
+  if (ranged_ && offset_ - static_cast<long long>(end_ - pos_) >= limit_) return nullptr;
   for (;;) {
     char* start = buf_.data() + pos_;
     char* nl = static_cast<char*>(memchr(start + scanned_, '\n', end_ - pos_ - scanned_));
@@ -97,4 +102,35 @@ void LineReader::rewind() {
   if (lseek(fd_, 0, SEEK_SET) < 0) fail();
   pos_ = end_ = scanned_ = 0;
   eof_ = false;
+}
+
+void LineReader::read_range(long long begin, long long end) {
+  holding_ = false;
+  ranged_ = true;
+  // From the byte before the range: when it is a newline, the range begins
+  // with a line; otherwise the first line is the rest of one begun earlier.
+  offset_ = begin > 0 ? begin - 1 : 0;
+  limit_ = end;
+  skipping_ = begin > 0;
+  pos_ = end_ = scanned_ = 0;
+  eof_ = false;
+}
+
+// Passes over the text up to and including the first newline; false when the
+// input ends first.
+bool LineReader::skip_to_range() {
+  for (;;) {
+    char* start = buf_.data() + pos_;
+    char* nl = static_cast<char*>(memchr(start, '\n', end_ - pos_));
+    if (nl) {
+      pos_ = nl + 1 - buf_.data();
+      skipping_ = false;
+      return true;
+    }
+    pos_ = end_;
+    if (eof_ || !fill()) {
+      eof_ = true;
+      return false;
+    }
+  }
 }

@@ -1,7 +1,8 @@
 // Reads an input stream line by line, each line whole whatever its length,
 // through large reads. An input that cannot be rewound (a pipe, a FIFO, a
 // terminal) is copied to an unnamed temporary file during the first pass so
-// that the second pass reads the same bytes.
+// that the second pass reads the same bytes. A reader can also be set to the
+// lines of one part of a regular file, so that threads share out a file.
 #ifndef TRENDLE_LINE_READER_H_
 #define TRENDLE_LINE_READER_H_
 
@@ -12,7 +13,8 @@
 class LineReader {
  public:
   // Reads from `file` (not owned); `path` names it in the read-failed banner.
-  LineReader(FILE* file, const char* path);
+  // Reads take up to `chunk` bytes at a time.
+  LineReader(FILE* file, const char* path, size_t chunk = 1 << 20);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -25,12 +27,21 @@ class LineReader {
   // Starts the input again from its first byte.
   void rewind();
 
+  // From here on, reads only the lines of a regular file that begin at a byte
+  // in [begin, end), each whole even where it runs past `end`. These reads do
+  // not move the file's offset, so readers on one file do not disturb each
+  // other.
+  void read_range(long long begin, long long end);
+
  private:
   bool fill();
   void fail() const;
 
+  bool skip_to_range();
+
   const char* path_;
   int fd_;
+  size_t chunk_;
   FILE* spool_ = nullptr;  // copy of a non-rewindable input, first pass only
   bool spooling_ = false;
   std::vector<char> buf_;
@@ -41,6 +52,10 @@ class LineReader {
   size_t held_at_ = 0;  // where a NUL stands in for a byte of the next line
   char held_ = 0;
   bool holding_ = false;
+  bool ranged_ = false;    // reading a part of the file, with pread
+  long long offset_ = 0;   // file offset of buf_[end_], when ranged
+  long long limit_ = 0;    // lines beginning here or later are not in the range
+  bool skipping_ = false;  // the line through the range's first byte is not in it
 };
 
 #endif  // TRENDLE_LINE_READER_H_

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -171,6 +172,52 @@ TEST(LineReaderTest, ReadErrorIsFatal) {
     EXPECT_EQ(std::string(e.what()), path + " - read failed");
   }
   fclose(f);
+}
+
+}  // namespace
+
+namespace {
+
+// The lines of every part of `contents`, parts `step` bytes long, the last
+// running to the end of the file, read in turn with one reader.
+Lines read_in_parts(const std::string& contents, long long step, size_t chunk) {
+  ScratchDir dir;
+  std::string path = dir.write("in.csv", contents);
+  FILE* f = fopen(path.c_str(), "rb");
+  EXPECT_NE(f, nullptr);
+  LineReader in(f, path.c_str(), chunk);
+  Lines lines;
+  long long size = static_cast<long long>(contents.size());
+  for (long long begin = 0; begin == 0 || begin < size; begin += step) {
+    in.read_range(begin, begin + step >= size ? LLONG_MAX : begin + step);
+    Lines part = read_all(in);
+    lines.insert(lines.end(), part.begin(), part.end());
+  }
+  fclose(f);
+  return lines;
+}
+
+TEST(LineReaderTest, PartsOfAFileHoldEachLineOnce) {
+  std::string long_line(700, 'x');
+  const std::string kInputs[] = {
+      "",
+      "\n",
+      "a\nbb\n\nccc\n",
+      "no newline at the end",
+      "\n\n\nx\n\n",
+      "12/05/99 10:30:00,1\n" + long_line + "\n" + long_line + long_line + "\nend",
+      std::string("nul\0inside\nnext\n", 17),
+      many_lines(300),
+  };
+  for (const std::string& in : kInputs) {
+    Lines want = read_file_lines(in);
+    for (long long step : {1, 2, 3, 7, 64, 1000, 1 << 20}) {
+      for (size_t chunk : {16, 4096}) {
+        EXPECT_EQ(difference(read_in_parts(in, step, chunk), want), "")
+            << "parts of " << step << " bytes, chunk " << chunk << ", input of " << in.size();
+      }
+    }
+  }
 }
 
 }  // namespace
