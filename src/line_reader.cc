@@ -9,8 +9,15 @@
 
 #include "fatal.h"
 
+LineReader::LineReader(const LineReader& whole, size_t chunk)
+    : LineReader(whole.file_, whole.path_, chunk) {}
+
 LineReader::LineReader(FILE* file, const char* path, size_t chunk)
-    : path_(path), fd_(fileno(file)), chunk_(chunk), buf_(chunk + 1) {
+    : file_(file),
+      path_(path),
+      fd_(fileno(file)),
+      chunk_(std::max<size_t>(chunk, 64)),
+      buf_(chunk_ + 1) {
   struct stat st;
   if (fstat(fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
     spool_ = tmpfile();
@@ -102,6 +109,12 @@ void LineReader::rewind() {
   if (lseek(fd_, 0, SEEK_SET) < 0) fail();
   pos_ = end_ = scanned_ = 0;
   eof_ = false;
+}
+
+long long LineReader::regular_size() const {
+  struct stat st;
+  if (spool_ || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return st.st_size;
 }
 
 void LineReader::read_range(long long begin, long long end) {

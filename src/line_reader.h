@@ -13,7 +13,7 @@
 class LineReader {
  public:
   // Reads from `file` (not owned); `path` names it in the read-failed banner.
-  // Reads take up to `chunk` bytes at a time.
+  // Reads take up to `chunk` bytes (at least 64) at a time.
   LineReader(FILE* file, const char* path, size_t chunk = 1 << 20);
   ~LineReader();
   LineReader(const LineReader&) = delete;
@@ -27,6 +27,12 @@ class LineReader {
   // Starts the input again from its first byte.
   void rewind();
 
+  // The size of the input when it is a regular file, else -1.
+  long long regular_size() const;
+
+  // A reader of the same input, for its parts (read_range).
+  LineReader(const LineReader& whole, size_t chunk);
+
   // From here on, reads only the lines of a regular file that begin at a byte
   // in [begin, end), each whole even where it runs past `end`. These reads do
   // not move the file's offset, so readers on one file do not disturb each
@@ -39,6 +45,7 @@ class LineReader {
 
   bool skip_to_range();
 
+  FILE* file_;
   const char* path_;
   int fd_;
   size_t chunk_;

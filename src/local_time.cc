@@ -4,7 +4,8 @@
 
 namespace {
 
-TimeCache cache;
+// One per thread: passes over big files convert times on worker threads.
+thread_local TimeCache cache;
 
 }  // namespace
 

@@ -1,9 +1,15 @@
 #include "plot.h"
 
 #include <cmath>
+#include <cstdint>
+#include <exception>
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "block_pool.h"
 #include "fast_line.h"
+#include "fatal.h"
 #include "line_reader.h"
 #include "record.h"
 
@@ -38,19 +44,139 @@ void draw_step(const RunState& st, int n, int x_cur, int y_cur, int x_prev, cons
   }
 }
 
-// The x and the rows of one sample buffer, kept from the record that filled
-// it, so that each sample is mapped once rather than again as the previous.
+// The x and the rows of the record one sample buffer holds. Bit i of
+// `valid`, and y[i], are for the i-th active series.
 struct Mapped {
   int x;
+  uint32_t valid;
   int y[kMaxSeries];
 };
 
-void map_rows(const RunState& st, const Scales& sc, const Sample& s, const int* series, int count,
-              Mapped* m) {
-  for (int i = 0; i < count; ++i) {
-    int n = series[i];
-    if (has_value(s, n)) m->y[n] = map_y(st, sc, s.values[n]);
+// The state of the pass: the active series, and which buffer the next record
+// goes to, buffer 1 first.
+struct Pass {
+  int series[kMaxSeries];
+  int count = 0;
+  Mapped buffer[2];
+  int next = 0;
+  int records = 0;  // good records drawn
+};
+
+// One good record mapped to pixels: its x, unless its time is 0 or before
+// (then its buffer keeps the x it had), and the rows of its valid values.
+struct Point {
+  bool has_x;
+  int x;
+  uint32_t valid;
+};
+
+// Maps the record in `s`, writing the rows of its valid values to `y`. Each
+// sample is mapped once, not again as the previous sample of the next record.
+Point map_record(const RunState& st, const Scales& sc, const Pass& p, const Sample& s, int* y) {
+  Point pt{s.time > 0, s.time > 0 ? map_x(st, sc, s.time) : 0, 0};
+  for (int i = 0; i < p.count; ++i) {
+    int n = p.series[i];
+    if (!has_value(s, n)) continue;
+    pt.valid |= 1u << i;
+    y[i] = map_y(st, sc, s.values[n]);
   }
+  return pt;
+}
+
+Pass start_pass(const RunState& st, const Scales& sc) {
+  Pass p;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (st.range.active[n]) p.series[p.count++] = n;
+  }
+  // Both x start at the margin. Buffer 1 is read first, so only buffer 2's
+  // x can come from the time it holds, at the first record.
+  p.buffer[0].x = st.margin;
+  p.buffer[0].valid = 0;
+  Mapped& m = p.buffer[1];
+  Point pt = map_record(st, sc, p, st.sample2, m.y);
+  m.x = pt.has_x ? pt.x : st.margin;
+  m.valid = pt.valid;
+  return p;
+}
+
+// Draws one good record into the next buffer: what plot_to_point draws for
+// each active series, in order.
+void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
+  Mapped& cur = p.buffer[p.next];
+  const Mapped& prev = p.buffer[1 - p.next];
+  if (pt.has_x) cur.x = pt.x;
+  cur.valid = pt.valid;
+  for (int i = 0; i < p.count; ++i) {
+    if (!(pt.valid >> i & 1)) continue;
+    cur.y[i] = y[i];
+    draw_step(st, p.series[i], cur.x, y[i], prev.x, prev.valid >> i & 1 ? &prev.y[i] : nullptr);
+  }
+  p.next = 1 - p.next;
+  ++p.records;
+}
+
+// The good records of one block, parsed and mapped by a worker; on cache
+// lines of its own.
+struct alignas(64) Part {
+  std::vector<Point> points;
+  std::vector<int> rows;  // `count` per record
+  std::exception_ptr error;
+  bool refused = false;      // a line's time field could not be read
+  std::string refused_line;  // that line, to be read again with its number
+};
+
+void parse_block(LineReader& lines, const RunState& st, const Scales& sc, const Pass& p,
+                 Part& part) {
+  part.points.clear();
+  part.rows.clear();
+  part.error = nullptr;
+  part.refused = false;
+  Sample s;
+  try {
+    while (char* line = lines.next()) {
+      int result;
+      try {
+        result = parse_record(line, s.values, s.flags, static_cast<int>(part.points.size()),
+                              &s.time, st.tform);
+      } catch (const Fatal&) {
+        part.error = std::current_exception();
+        part.refused = true;
+        part.refused_line = line;
+        return;
+      }
+      if (result != 0) continue;
+      size_t n = part.rows.size();
+      part.rows.resize(n + p.count);
+      part.points.push_back(map_record(st, sc, p, s, part.rows.data() + n));
+    }
+  } catch (...) {
+    part.error = std::current_exception();
+  }
+}
+
+// The pass over a big regular file: workers parse and map blocks of it, and
+// the records are drawn here in file order; false when not worth it.
+bool plot_in_blocks(const RunState& st, const Scales& sc, Pass& p, LineReader& in) {
+  int count = block_count(in);
+  if (count == 0) return false;
+  Part parts[kSlots];
+  run_in_order(
+      in, count, [&](LineReader& lines, int slot) { parse_block(lines, st, sc, p, parts[slot]); },
+      [&](int slot) {
+        const Part& part = parts[slot];
+        for (size_t k = 0; k < part.points.size(); ++k) {
+          draw_record(st, p, part.points[k], &part.rows[k * p.count]);
+        }
+        if (part.refused) {
+          // Again, with the number the line has in the whole pass.
+          Sample scratch;
+          std::string line = part.refused_line;
+          parse_record(line.data(), scratch.values, scratch.flags, p.records, &scratch.time,
+                       st.tform);
+        }
+        if (part.error) std::rethrow_exception(part.error);
+      });
+  return true;
 }
 
 }  // namespace
@@ -103,33 +229,15 @@ void plot_to_point(const RunState& st, const Scales& sc, int n, int x_cur, int x
 // What plot_to_point draws for every active series of every record, with
 // each time and each value mapped once.
 void plot_pass(RunState& st, const Scales& sc, LineReader& in) {
-  int series[kMaxSeries], count = 0;
-  for (int n = 0; n < kMaxSeries; ++n) {
-    if (st.range.active[n]) series[count++] = n;
-  }
+  Pass p = start_pass(st, sc);
+  if (plot_in_blocks(st, sc, p, in)) return;
   Sample* cur = &st.sample1;
   Sample* prev = &st.sample2;
-  Mapped m1, m2;
-  Mapped* mcur = &m1;
-  Mapped* mprev = &m2;
-  // Both x start at the margin. Buffer 1 is read first, so only buffer 2's
-  // x can come from the time it holds, at the first record.
-  m1.x = st.margin;
-  m2.x = st.sample2.time > 0 ? map_x(st, sc, st.sample2.time) : st.margin;
-  map_rows(st, sc, st.sample2, series, count, &m2);
-  int counter = 0;
+  int y[kMaxSeries];
   int result;
-  while ((result = read_line(in, cur->values, cur->flags, counter, &cur->time, st.tform)) != 2) {
+  while ((result = read_line(in, cur->values, cur->flags, p.records, &cur->time, st.tform)) != 2) {
     if (result != 0) continue;
-    if (cur->time > 0) mcur->x = map_x(st, sc, cur->time);
-    map_rows(st, sc, *cur, series, count, mcur);
-    for (int i = 0; i < count; ++i) {
-      int n = series[i];
-      if (!has_value(*cur, n)) continue;
-      draw_step(st, n, mcur->x, mcur->y[n], mprev->x, has_value(*prev, n) ? &mprev->y[n] : nullptr);
-    }
-    ++counter;
+    draw_record(st, p, map_record(st, sc, p, *cur, y), y);
     std::swap(cur, prev);
-    std::swap(mcur, mprev);
   }
 }

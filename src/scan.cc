@@ -4,6 +4,7 @@
 
 #include "fatal.h"
 #include "line_reader.h"
+#include "parallel_scan.h"
 #include "record.h"
 
 void set_up(RunState& st) {
@@ -33,6 +34,7 @@ void add_to_range(Range& range, const Sample& sample) {
 }
 
 void scan_file(RunState& st, LineReader& in) {
+  if (scan_in_blocks(st, in)) return;
   Sample& s = st.sample1;
   int counter = 1;
   int result;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "block_pool.h"
 #include "log_gen.h"
 #include "test_util.h"
 
@@ -58,6 +59,83 @@ TEST(IdentityTest, BenchmarkChartsAreByteIdentical) {
     RunResult r = run_tool({in, out, "1600", "900"});
     EXPECT_EQ(r.status, 0) << c.name;
     EXPECT_EQ(sha256(out), c.png_sha256) << c.name;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The PNG a run writes for `csv` (its banner, if any, included) when the
+// passes share the file out in blocks of `block` bytes.
+std::string chart_bytes(const ScratchDir& dir, const std::string& csv, long long block,
+                        const char* tform) {
+  std::string in = dir.write("in.csv", csv), out = dir.path("out.png");
+  long long saved = block_bytes();
+  set_block_bytes(block);
+  RunResult r = run_tool({in, out, "400", "200", tform});
+  set_block_bytes(saved);
+  EXPECT_EQ(r.status, 0);
+  return read_file(out);
+}
+
+TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
+  ScopedTz tz("Europe/London");
+  std::string generated;
+  {
+    ScratchDir dir;
+    LogSpec spec;
+    spec.rows = 3000;
+    spec.series = 5;
+    spec.start = 1698537600;  // through the hour that occurs twice
+    std::string path = dir.path("gen.csv");
+    FILE* f = fopen(path.c_str(), "wb");
+    write_log(spec, f);
+    fclose(f);
+    generated = read_file(path);
+  }
+  size_t cut = generated.find('\n', 60000) + 1;
+  std::string long_line = "12/05/99 10:40:00," + std::string(900, '7') + ",3\n";
+  struct Case {
+    const char* what;
+    std::string csv;
+    const char* tform;
+  };
+  const Case kCases[] = {
+      {"generated log", generated, "dmyHMS"},
+      {"skipped lines of every kind",
+       "# head\n\ntime,a,b\n12/05/99 10:30:00,1,2\r\n  # note 12/05/99\n12/05/99 10:31:00,,3\n"
+       "12/05/99 10:32:00,x,4\n12/05/99 10:33:00,5",
+       "dmyHMS"},
+      {"lines longer than a block",
+       "12/05/99 10:30:00,1,2\n" + long_line + long_line + "12/05/99 10:50:00,2,1\n", "dmyHMS"},
+      {"NUL bytes, infinities, NaN, 40 columns",
+       std::string("12/05/99 10:30:00,1,\0 9\n", 24) +
+           "12/05/99 10:31:00,inf,-inf,nan,1e39\n12/05/99 10:32:00,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2"
+           ",2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2\n",
+       "dmyHMS"},
+      {"times at 0, before 1970 and out of order",
+       "01/01/70 01:00:00,1\n31/12/69 23:00:00,2\n01/01/70 03:00:00,3\n01/01/70 02:00:00,4\n"
+       "01/01/70 05:00:00,5\n",
+       "dmyHMS"},
+      {"a time field that cannot be read, late in the file",
+       generated.substr(0, cut) + "12/05/99 10:30\n" + generated.substr(cut), "dmyHMS"},
+      // -0 and 0 compare equal: the first one met stays the range's end.
+      {"zeros of both signs at the top",
+       "12/05/99 10:30:00,-0\n12/05/99 10:31:00,-5\n12/05/99 10:32:00,0\n", "dmyHMS"},
+      {"zeros of both signs at the bottom",
+       "12/05/99 10:30:00,0\n12/05/99 10:31:00,5\n12/05/99 10:32:00,-0\n", "dmyHMS"},
+      {"a format letter that is no code", "12/05/99 10:30:00,1\n12/05/99 10:31:00,2\n", "dmyHXS"},
+      {"no record at all", "# only\n# comments\n\n", "dmyHMS"},
+  };
+  for (const Case& c : kCases) {
+    ScratchDir dir;
+    std::string whole = chart_bytes(dir, c.csv, 1LL << 40, c.tform);
+    ASSERT_FALSE(whole.empty()) << c.what;
+    for (long long block : {1, 7, 100, 4096}) {
+      EXPECT_TRUE(chart_bytes(dir, c.csv, block, c.tform) == whole)
+          << c.what << ", blocks of " << block << " bytes";
+    }
   }
 }
 

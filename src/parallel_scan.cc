@@ -1,0 +1,89 @@
+#include "parallel_scan.h"
+
+#include <exception>
+#include <string>
+
+#include "block_pool.h"
+#include "fatal.h"
+#include "line_reader.h"
+#include "record.h"
+#include "scan.h"
+
+namespace {
+
+// What one block adds to the scan, on cache lines of its own.
+struct alignas(64) Part {
+  Range range;  // of the block alone; start_time its first nonzero time
+  int records = 0;
+  Sample last;  // the block's last good record, when it has one
+  std::exception_ptr error;
+  bool refused = false;      // a line's time field could not be read
+  std::string refused_line;  // that line, to be read again with its number
+};
+
+void scan_block(LineReader& lines, const char* tform, Part& part) {
+  part.range = Range();
+  part.records = 0;
+  part.error = nullptr;
+  part.refused = false;
+  Sample& s = part.last;
+  try {
+    while (char* line = lines.next()) {
+      int result;
+      try {
+        result = parse_record(line, s.values, s.flags, part.records + 1, &s.time, tform);
+      } catch (const Fatal&) {
+        part.error = std::current_exception();
+        part.refused = true;
+        part.refused_line = line;
+        return;
+      }
+      if (result != 0) continue;
+      add_to_range(part.range, s);
+      ++part.records;
+    }
+  } catch (...) {
+    part.error = std::current_exception();
+  }
+}
+
+// Adds a later block's range as if its records had followed one by one: the
+// comparisons are the strict ones of add_to_range, so equal values (0 and
+// -0) keep the earlier one.
+void merge(Range& range, const Range& later) {
+  if (range.start_time == 0) range.start_time = later.start_time;
+  if (later.max > range.max) range.max = later.max;
+  if (later.min < range.min) range.min = later.min;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (later.active[n] && !range.active[n]) {
+      range.active[n] = 1;
+      ++range.num_active;
+    }
+  }
+}
+
+}  // namespace
+
+bool scan_in_blocks(RunState& st, LineReader& in) {
+  int count = block_count(in);
+  if (count == 0) return false;
+  Part parts[kSlots];
+  int records = 0;  // good records in the blocks merged so far
+  run_in_order(
+      in, count, [&](LineReader& lines, int slot) { scan_block(lines, st.tform, parts[slot]); },
+      [&](int slot) {
+        Part& part = parts[slot];
+        merge(st.range, part.range);
+        if (part.records > 0) st.sample1 = part.last;
+        if (part.refused) {
+          // Again, with the number the line has in the whole file.
+          Sample scratch;
+          parse_record(part.refused_line.data(), scratch.values, scratch.flags,
+                       records + part.records + 1, &scratch.time, st.tform);
+        }
+        if (part.error) std::rethrow_exception(part.error);
+        records += part.records;
+      });
+  st.range.end_time = st.sample1.time;
+  return true;
+}
