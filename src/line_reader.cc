@@ -141,7 +141,10 @@ bool LineReader::skip_to_range() {
       return true;
     }
     pos_ = end_;
-    if (eof_ || !fill()) {
+    // A line found from here on would begin past the range: a part inside one
+    // long line stops at its own end, not at the line's, or the parts of a
+    // line of n bytes would read n * n / block bytes between them.
+    if (offset_ >= limit_ || eof_ || !fill()) {
       eof_ = true;
       return false;
     }

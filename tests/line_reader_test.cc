@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,33 @@ Lines read_in_parts(const std::string& contents, long long step, size_t chunk) {
   }
   fclose(f);
   return lines;
+}
+
+// Bytes this process has read so far, by any read call.
+long long bytes_read() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long n;
+  while (io >> key >> n) {
+    if (key == "rchar:") return n;
+  }
+  return -1;
+}
+
+// A part inside one long line ends at its own end, not at the line's: else
+// the parts of a line of n bytes read n * n / part bytes between them.
+TEST(LineReaderTest, PartInsideALongLineReadsLittle) {
+  ScratchDir dir;
+  std::string path = dir.write("in.csv", "start\n" + std::string(8 << 20, 'x') + "\nend\n");
+  FILE* f = fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  LineReader in(f, path.c_str(), 4096);
+  long long before = bytes_read();
+  ASSERT_GE(before, 0);
+  in.read_range(1 << 20, (1 << 20) + 4096);
+  EXPECT_EQ(in.next(), nullptr);
+  EXPECT_LT(bytes_read() - before, 1 << 20);
+  fclose(f);
 }
 
 TEST(LineReaderTest, PartsOfAFileHoldEachLineOnce) {
