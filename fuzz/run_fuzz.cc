@@ -3,7 +3,8 @@
 // (255: no tform argument), the tform, then the file contents. Besides
 // sanitizer reports, it aborts when the exit status, the standard error text
 // or the written PNG's header is wrong, when the input file was changed, or
-// (mode bit 0) when the same contents read through a pipe give another PNG.
+// when the same contents give another PNG read through a pipe (mode bit 0) or
+// scanned in blocks of 1 to 63 bytes (mode bits 1 to 6 hold the size).
 #include <gd.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "block_pool.h"
 #include "driver.h"
 
 namespace {
@@ -130,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int width = (data[0] | data[1] << 8) % 802 - 1;
   int height = (data[2] | data[3] << 8) % 802 - 1;
   bool through_pipe = data[4] & 1;
+  int block = data[4] >> 1 & 63;  // 0: the default block size
   size_t tform_size = data[5];
   bool has_tform = tform_size != 255;
   if (!has_tform) tform_size = 0;
@@ -145,6 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Run r = run(in, w, h, tform_arg);
   check_run(r, width, height);
   check(read_file(in) == contents, "the input file was changed");
+  if (block != 0 && contents.size() > static_cast<size_t>(block)) {
+    long long usual = block_bytes();
+    set_block_bytes(block);
+    Run b = run(in, w, h, tform_arg);
+    set_block_bytes(usual);
+    check(b.status == r.status && b.err == r.err, "a scan in blocks ended differently");
+    check(b.png == r.png, "a scan in blocks gave another image");
+  }
   if (through_pipe && contents.size() <= 65536) {
     Run p = run_through_pipe(contents, w, h, tform_arg);
     check(p.status == r.status && p.err == r.err, "a pipe ended differently from a file");

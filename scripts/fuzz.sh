@@ -3,6 +3,7 @@
 # runs each for a bounded time, one worker, adding the new interesting inputs
 # to its corpus under fuzz/corpus/<target>/. Crash inputs land in build/fuzz/.
 #   scripts/fuzz.sh [seconds per target] [target...]   (default 60, all)
+# FUZZ_FLAGS adds libFuzzer flags, e.g. FUZZ_FLAGS=-len_control=0 for long inputs at once.
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -36,5 +37,5 @@ for t in $targets; do
   # A run that takes seconds on one small input is a hang, and so reported.
   $build/fuzz/"${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=4096 -print_final_stats=1 -artifact_prefix=$build/artifacts/"$t"- \
-    fuzz/corpus/"$t"
+    ${FUZZ_FLAGS:-} fuzz/corpus/"$t"
 done
