@@ -3,6 +3,7 @@
 #include <climits>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -67,7 +68,24 @@ void run_in_order(const LineReader& whole, int count,
     }
   };
   std::vector<std::thread> threads;
-  for (int id = 0; id < kWorkers; ++id) threads.emplace_back(worker);
+  // A limit on processes (ulimit -u, a container's) may refuse threads: the
+  // ones started share the blocks out, and with none this thread does all.
+  for (int id = 0; id < kWorkers; ++id) {
+    try {
+      threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  if (threads.empty()) {
+    LineReader lines(whole, static_cast<size_t>(bytes_per_block));
+    for (int block = 0; block < count; ++block) {
+      read_block(lines, block, count);
+      work(lines, block % kSlots);
+      consume(block % kSlots);
+    }
+    return;
+  }
   auto finish = [&] {
     {
       std::lock_guard<std::mutex> lock(mu);

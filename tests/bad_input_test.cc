@@ -400,6 +400,32 @@ TEST(BadInputTest, PipesAndFifosDrawTheSameChartAsAFile) {
   EXPECT_EQ(read_file(log), contents);
 }
 
+// Where a limit on processes refuses the threads that share out a big log,
+// the run goes on without them and draws the same chart.
+TEST(BadInputTest, ProcessLimitThatRefusesThreads) {
+  if (geteuid() != 0 || system("command -v prlimit setpriv >/dev/null") != 0) {
+    GTEST_SKIP() << "needs root, prlimit and setpriv to run as a user with a process limit";
+  }
+  ScratchDir dir;
+  ASSERT_EQ(chmod(dir.path("").c_str(), 0777), 0);
+  std::string log = dir.write("log.csv", long_log(40000));
+  const std::string tool = std::string(TRENDLE_BINARY) + " " + log + " ";
+  ASSERT_EQ(run_shell(tool + dir.path("free.png") + " 320 200", dir).status, 0);
+  std::string want = read_file(dir.path("free.png"));
+  for (const char* limit : {"1", "2"}) {
+    SCOPED_TRACE(std::string("processes: ") + limit);
+    std::string out = dir.path(std::string("limited") + limit + ".png");
+    // The leak checker needs a thread of its own, which the limit refuses too.
+    RunResult r = run_shell("ASAN_OPTIONS=detect_leaks=0 prlimit --nproc=" + std::string(limit) +
+                                " setpriv --reuid=65534 --regid=65534 --clear-groups " + tool +
+                                out + " 320 200",
+                            dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(read_file(out) == want) << "differs from the chart drawn with threads";
+  }
+}
+
 // One line of 100 MB, read whole in both passes: the same chart as that line
 // with its long cell cut short.
 TEST(BadInputTest, OneLineOf100MB) {
