@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <new>
+#include <string>
 
 #include "fatal.h"
 #include "labels.h"
@@ -92,6 +94,9 @@ int run_trendle(int argc, char** argv, FILE* err) {
     draw_chart(st);
   } catch (const Fatal& f) {
     draw_banner(st, f.what());
+  } catch (const std::bad_alloc&) {
+    // Only a line longer than the memory can hold asks for that much.
+    draw_banner(st, std::string(st.in_csv) + " - read failed");
   }
   return write_outfile(st, err);
 }

@@ -400,6 +400,20 @@ TEST(BadInputTest, PipesAndFifosDrawTheSameChartAsAFile) {
   EXPECT_EQ(read_file(log), contents);
 }
 
+// A line longer than the memory allows (a file of 4 GB of NUL bytes without
+// a newline, sparse on disk) ends with the read-failed banner, not an abort.
+TEST(BadInputTest, LineLongerThanTheMemory) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's shadow memory needs more than the limit";
+#endif
+  ScratchDir dir;
+  std::string in = dir.path("zeros.csv"), out = dir.path("out.png");
+  ASSERT_EQ(truncate(dir.write("zeros.csv", "").c_str(), 4LL << 30), 0);
+  RunResult r = run_shell(
+      "ulimit -v 400000; " + std::string(TRENDLE_BINARY) + " " + in + " " + out + " 320 100", dir);
+  expect_banner({r.status, r.err, read_file(out)}, 320, 100, in + " - read failed");
+}
+
 // Where a limit on processes refuses the threads that share out a big log,
 // the run goes on without them and draws the same chart.
 TEST(BadInputTest, ProcessLimitThatRefusesThreads) {
