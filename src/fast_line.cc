@@ -21,5 +21,8 @@ void fast_line(gdImagePtr im, int x1, int y1, int x2, int y2, int colour) {
   if (x1 < 0 || x1 >= gdImageSX(im)) return;
   int top = std::max(std::min(y1, y2), 0);
   int bottom = std::min(std::max(y1, y2), gdImageSY(im) - 1);
-  for (int y = top; y <= bottom; ++y) im->pixels[y][x1] = static_cast<unsigned char>(colour);
+  // The row table is read once: a byte written through it might, as far as
+  // the compiler knows, change im->pixels itself.
+  unsigned char** rows = im->pixels;
+  for (int y = top; y <= bottom; ++y) rows[y][x1] = static_cast<unsigned char>(colour);
 }
