@@ -186,19 +186,6 @@ TEST(TimeCacheTest, TwiceOccurringReadingsTakeTheirFirstInstant) {
   }
 }
 
-TEST(TimeCacheTest, FollowsAChangeOfZoneBetweenRuns) {
-  // One process charts the same hour under several zones in turn.
-  TimeCache cache;
-  std::vector<struct tm> hour;
-  for (int s = 0; s < 120; s += 7) hour.push_back(clock_of(2023, 6, 1, 12, s / 60, s % 60));
-  for (int round = 0; round < 2; ++round) {
-    for (const char* zone : kZones) {
-      ScopedTz tz(zone);
-      EXPECT_EQ(count_differences(cache, hour, zone), 0);
-    }
-  }
-}
-
 TEST(TimeCacheTest, FollowsEveryWayOfChangingTz) {
   // The machine's own zone (TZ unset) is compared with zones that are an
   // hour or more from UTC in July, in case the machine runs on UTC.
@@ -234,18 +221,6 @@ TEST(TimeCacheTest, FollowsEveryWayOfChangingTz) {
     step.change();
     EXPECT_EQ(count_differences(cache, hour, step.what), 0);
   }
-}
-
-TEST(TimeCacheTest, CachedPathLeavesTheFieldsAlone) {
-  ScopedTz tz("Europe/London");
-  TimeCache cache;
-  struct tm first = clock_of(2023, 6, 1, 12, 0, 0);
-  cache.seconds(&first);
-  struct tm t = clock_of(2023, 6, 1, 12, 30, 0);
-  struct tm want = t;
-  EXPECT_EQ(cache.seconds(&t), mktime(&want));
-  EXPECT_EQ(t.tm_isdst, -1);
-  EXPECT_EQ(t.tm_min, 30);
 }
 
 }  // namespace
