@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,7 +24,9 @@
 
 namespace {
 
-std::string scratch;  // a private directory for the input and output files
+// The input and output files, private to the process and removed after each
+// input: libFuzzer may end the process without running exit handlers.
+std::string in_path, out_path;
 
 void check(bool ok, const char* what) {
   if (ok) return;
@@ -35,10 +36,6 @@ void check(bool ok, const char* what) {
 
 // gd warns on standard error about the sizes it refuses; that is expected here.
 void quiet(int, const char*, va_list) {}
-
-void remove_scratch() {
-  std::filesystem::remove_all(scratch);
-}
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -59,9 +56,8 @@ struct Run {
 
 Run run(const std::string& in, const std::string& size_w, const std::string& size_h,
         const std::string* tform) {
-  std::string out = scratch + "/out.png";
-  unlink(out.c_str());
-  std::vector<std::string> args = {"trendle", in, out, size_w, size_h};
+  unlink(out_path.c_str());
+  std::vector<std::string> args = {"trendle", in, out_path, size_w, size_h};
   if (tform) args.push_back(*tform);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -71,7 +67,7 @@ Run run(const std::string& in, const std::string& size_w, const std::string& siz
   FILE* err = open_memstream(&err_text, &err_size);
   int status = run_trendle(static_cast<int>(args.size()), argv.data(), err);
   fclose(err);
-  Run r{status, std::string(err_text, err_size), read_file(out)};
+  Run r{status, std::string(err_text, err_size), read_file(out_path)};
   free(err_text);
   return r;
 }
@@ -119,10 +115,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("TZ", "Europe/London", 1);
   tzset();
   gdSetErrorMethod(quiet);
-  char tmpl[] = "/tmp/trendle-run-fuzz-XXXXXX";
-  check(mkdtemp(tmpl) != nullptr, "mkdtemp");
-  scratch = tmpl;
-  atexit(remove_scratch);
+  std::string stem = "/tmp/trendle-run-fuzz-" + std::to_string(getpid());
+  in_path = stem + ".csv";
+  out_path = stem + ".png";
   return 0;
 }
 
@@ -141,17 +136,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string tform(rest, strnlen(rest, tform_size));
   std::string contents(rest + tform_size, size - 6 - tform_size);
 
-  std::string in = scratch + "/in.csv";
-  write_file(in, contents);
+  write_file(in_path, contents);
   std::string w = std::to_string(width), h = std::to_string(height);
   const std::string* tform_arg = has_tform ? &tform : nullptr;
-  Run r = run(in, w, h, tform_arg);
+  Run r = run(in_path, w, h, tform_arg);
   check_run(r, width, height);
-  check(read_file(in) == contents, "the input file was changed");
+  check(read_file(in_path) == contents, "the input file was changed");
   if (block != 0 && contents.size() > static_cast<size_t>(block)) {
     long long usual = block_bytes();
     set_block_bytes(block);
-    Run b = run(in, w, h, tform_arg);
+    Run b = run(in_path, w, h, tform_arg);
     set_block_bytes(usual);
     check(b.status == r.status && b.err == r.err, "a scan in blocks ended differently");
     check(b.png == r.png, "a scan in blocks gave another image");
@@ -161,5 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(p.status == r.status && p.err == r.err, "a pipe ended differently from a file");
     check(p.png == r.png, "a pipe gave another image than a file");
   }
+  unlink(in_path.c_str());
+  unlink(out_path.c_str());
   return 0;
 }
