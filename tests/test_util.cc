@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <gdfonts.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +19,9 @@ ScratchDir::ScratchDir() {
   dir_ = mkdtemp(tmpl);
 }
 
-ScratchDir::~ScratchDir() { std::filesystem::remove_all(dir_); }
+ScratchDir::~ScratchDir() {
+  std::filesystem::remove_all(dir_);
+}
 
 std::string ScratchDir::write(const std::string& name, const std::string& contents) const {
   std::string p = path(name);
@@ -58,8 +61,8 @@ RunResult run_tool(const std::vector<std::string>& args) {
 
 ProcessResult run_binary(const std::string& args) {
   ScratchDir dir;
-  std::string cmd = std::string(TRENDLE_BINARY) + " " + args + " >" + dir.path("out") + " 2>" +
-                    dir.path("err");
+  std::string cmd =
+      std::string(TRENDLE_BINARY) + " " + args + " >" + dir.path("out") + " 2>" + dir.path("err");
   int raw = system(cmd.c_str());
   int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return {status, read_file(dir.path("out")), read_file(dir.path("err"))};
@@ -96,6 +99,31 @@ Box find_colour(const gdImagePtr im, int colour, int x0, int y0, int x1, int y1)
 
 Box find_colour(const gdImagePtr im, int colour) {
   return find_colour(im, colour, 0, 0, gdImageSX(im) - 1, gdImageSY(im) - 1);
+}
+
+std::string pixel_difference(gdImagePtr got, gdImagePtr want) {
+  if (gdImageSX(got) != gdImageSX(want) || gdImageSY(got) != gdImageSY(want)) return "sizes differ";
+  int differ = 0;
+  std::string first;
+  for (int y = 0; y < gdImageSY(want); ++y) {
+    for (int x = 0; x < gdImageSX(want); ++x) {
+      int g = gdImageGetPixel(got, x, y), w = gdImageGetPixel(want, x, y);
+      if (g != w && differ++ == 0)
+        first = " pixels differ, first (" + std::to_string(x) + "," + std::to_string(y) + ") is " +
+                std::to_string(g) + ", not " + std::to_string(w);
+    }
+  }
+  return differ ? std::to_string(differ) + first : "";
+}
+
+Image expected_banner(int width, int height, std::string message) {
+  Image im(gdImageCreate(width, height), gdImageDestroy);
+  gdImageColorAllocate(im.get(), 255, 255, 255);
+  gdImageColorAllocate(im.get(), 187, 187, 187);
+  int black = gdImageColorAllocate(im.get(), 0, 0, 0);
+  gdImageString(im.get(), gdFontGetSmall(), 19, height - 17,
+                reinterpret_cast<unsigned char*>(message.data()), black);
+  return im;
 }
 
 ScopedTz::ScopedTz(const char* tz) {

@@ -56,6 +56,13 @@ struct Box {
 Box find_colour(const gdImagePtr im, int colour, int x0, int y0, int x1, int y1);
 Box find_colour(const gdImagePtr im, int colour);
 
+// "" when both images have the same size and palette indices, else how many
+// pixels differ and the first of them.
+std::string pixel_difference(gdImagePtr got, gdImagePtr want);
+
+// The image a run ending with `message` must write: white, the banner in black.
+Image expected_banner(int width, int height, std::string message);
+
 // Sets TZ for the lifetime of the object.
 class ScopedTz {
  public:
