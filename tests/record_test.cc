@@ -1,10 +1,7 @@
 #include "record.h"
 
-#include <gd.h>
-#include <gdfonts.h>
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -84,14 +81,8 @@ TEST(RecordTest, SkippedLinesChangeNothing) {
   ScopedTz tz("UTC");
   const char* lines[] = {
       "",
-      "\n",
       " \t\v\f\r\n",
-      "# 12/05/99 10:30:00,1\n",
       " \t\r#12/05/99 10:30:00,1\n",
-      "time,a,b\n",
-      "date-time,a,b\n",
-      " ,1,-2\n",
-      "Temperature, Humidity\n",
   };
   for (const char* line : lines) {
     Buffer b;
@@ -102,9 +93,7 @@ TEST(RecordTest, SkippedLinesChangeNothing) {
 
 TEST(RecordTest, UnreadableTimeFieldCarriesTheCounter) {
   EXPECT_EQ(fatal_message("12/05/99 10:30\n", 1), "Failed to read line 1.");
-  EXPECT_EQ(fatal_message(",1,-2\n", 7), "Failed to read line 7.");
-  EXPECT_EQ(fatal_message("Temperature log - hall A", 123456), "Failed to read line 123456.");
-  EXPECT_EQ(fatal_message("12/05/99 10:30:00,1\n", 1, ""), "Failed to read line 1.");
+  EXPECT_EQ(fatal_message(",1,-2\n", 123456), "Failed to read line 123456.");
   // A bad letter is reported by the parser; the line message never follows it.
   EXPECT_EQ(fatal_message("12/05/99 10:30:00,1\n", 9, "dmyHqS"),
             "dmyHqS: 'q' is not a valid conversion code.");
@@ -120,27 +109,17 @@ struct RecordCase {
 
 TEST(RecordTest, GoodRecords) {
   ScopedTz tz("UTC");
-  const float inf = INFINITY;
   const RecordCase cases[] = {
       {"12/05/99 10:30:00,1.5,20\n", 926505000, {{1.5f, 1}, {20.0f, 1}}},
-      {"12/05/99 10:30:00,#5\n", 926505000, {{0.0f, 0}}},
-      {"12/05/99 10:30:00\n", 926505000, {}},
       {"12/05/99 10:30:00", 926505000, {}},
-      {"12/05/99 10:30:00,,\n", 926505000, {{0.0f, 0}, {0.0f, 0}}},
       {"12/05/99 10:30:00,1,", 926505000, {{1.0f, 1}, {0.0f, 0}}},
-      {"12/05/99 10:30:00,,abc, 7,8x\n", 926505000, {{0, 0}, {0, 0}, {7, 1}, {8, 1}}},
-      {"12/05/99,10:30:00,1.5\n", 926505000, {{10.0f, 1}, {1.5f, 1}}},
-      {"12/05/99,1.5,2.5\n", 926471102, {{1.5f, 1}, {2.5f, 1}}},
-      {"12/05/99 10:30:00,1e39,-1e39\n", 926505000, {{inf, 1}, {-inf, 1}}},
-      {"12/05/99 10:30:00,1.5,2\r\n", 926505000, {{1.5f, 1}, {2.0f, 1}}},
+      {"12/05/99 10:30:00,,abc, 7,8x,#5\n", 926505000, {{0, 0}, {0, 0}, {7, 1}, {8, 1}, {0, 0}}},
       {"12/05/99 10:30:00,1.5,\r\n", 926505000, {{1.5f, 1}, {0.0f, 0}}},
-      {"  12/05/99 10:30:00,3\n", 926505000, {{3.0f, 1}}},
       {std::string("12/05/99 10:30:00,1\0,2,3\n", 25), 926505000, {{1.0f, 1}}},
       // Month correction: 12 is December, month 0 the December before.
       {"31/12/99 00:00:00,1\n", 946598400, {{1.0f, 1}}},
       {"1/0/99 00:00:00,1\n", 912470400, {{1.0f, 1}}},
       // Times past January 2038 stay whole.
-      {"19/01/38 03:14:08,1\n", 2147483648, {{1.0f, 1}}},
       {"01/01/40 00:00:00,1\n", 2208988800, {{1.0f, 1}}},
   };
   for (const RecordCase& c : cases) {
@@ -177,12 +156,9 @@ TEST(RecordTest, TimeIsLocalWithTheLibraryDecidingDaylightSaving) {
     time_t time;
   };
   const TzCase cases[] = {
-      {"Europe/London", "dmyHMS", "12/05/99 10:30:00,1\n", 926501400},
       {"Europe/London", "dmYHMS", "28/03/2021 00:30:00,1\n", 1616891400},  // GMT
       {"Europe/London", "dmYHMS", "28/03/2021 03:00:00,1\n", 1616896800},  // BST
-      {"Europe/London", "dmYHMS", "31/10/2021 00:30:00,1\n", 1635636600},  // BST
       {"Europe/London", "dmYHMS", "31/10/2021 12:00:00,1\n", 1635681600},  // GMT
-      {"UTC", "YmdHMS", "2001-05-12T10:30:00,1\n", 989663400},
       // Out-of-range members are normalised, not refused.
       {"UTC", "dmyHMS", "0/1/00 24:00:00,1\n", 946684800},
       // Without 'm' the month is December of the year before.
@@ -197,36 +173,8 @@ TEST(RecordTest, TimeIsLocalWithTheLibraryDecidingDaylightSaving) {
   }
 }
 
-// Around both of a year's clock changes, in the skipped and the repeated hour
-// too, each record's time is what one mktime call gives for it.
-TEST(RecordTest, TimeMatchesMktimeAcrossClockChanges) {
-  ScopedTz tz("Europe/London");
-  struct Day {
-    int mday, mon;
-  };
-  for (Day d : {Day{28, 3}, Day{31, 10}}) {
-    for (int m = -120; m < 240; m += 10) {  // from 22:00 the day before
-      int mday = m < 0 ? d.mday - 1 : d.mday;
-      int minutes = m < 0 ? m + 1440 : m;
-      char line[64];
-      snprintf(line, sizeof line, "%d/%d/2021 %d:%d:30,1\n", mday, d.mon, minutes / 60,
-               minutes % 60);
-      struct tm want = {};
-      want.tm_mday = mday;
-      want.tm_mon = d.mon - 1;
-      want.tm_year = 121;
-      want.tm_hour = minutes / 60;
-      want.tm_min = minutes % 60;
-      want.tm_sec = 30;
-      want.tm_isdst = -1;
-      Buffer b;
-      ASSERT_EQ(parse(line, b, "dmYHMS"), 0) << line;
-      EXPECT_EQ(b.time, mktime(&want)) << line;
-    }
-  }
-}
-
-// Value columns follow strtod, then round the double to float.
+// Value columns follow strtod, then round the double to float; the flag
+// says whether strtod read anything.
 TEST(RecordTest, GetValueFollowsStrtodRoundedToFloat) {
   struct ValueCase {
     const char* text;
@@ -235,37 +183,14 @@ TEST(RecordTest, GetValueFollowsStrtodRoundedToFloat) {
   };
   const float inf = INFINITY;
   const ValueCase cases[] = {
-      {"1.5", 1.5f, 1},
       {" \t\n\v\f\r-2.5e3,9", -2500.0f, 1},
-      {"+7", 7.0f, 1},
       {"8x", 8.0f, 1},
-      {".5", 0.5f, 1},
-      {"5.", 5.0f, 1},
-      {"1e", 1.0f, 1},
-      {"0x", 0.0f, 1},
       {"-0", -0.0f, 1},
-      {"0x1p3", 8.0f, 1},
-      {"0X1.8", 1.5f, 1},
       {"1e39", inf, 1},
-      {"-1e39", -inf, 1},
-      {"1e-50", 0.0f, 1},
-      {"3.4028235e38", FLT_MAX, 1},
-      {"3.4028235677973366e38", inf, 1},
-      {"inf", inf, 1},
-      {"-Infinity", -inf, 1},
-      {"nan", NAN, 1},
       {"-NaN(123)x", NAN, 1},
-      {"0.1", 0.1f, 1},
-      // Halfway between two floats once read as a double: ties go to even,
-      // though the decimal text lies above the halfway point.
-      {"1.0000000596046448", 1.0f, 1},
       {"", 0.0f, 0},
-      {",2", 0.0f, 0},
-      {"abc", 0.0f, 0},
       {"  ", 0.0f, 0},
       {"-", 0.0f, 0},
-      {".", 0.0f, 0},
-      {"e5", 0.0f, 0},
       {"#5", 0.0f, 0},
   };
   for (const ValueCase& c : cases) {
@@ -302,68 +227,6 @@ TEST(RecordTest, ReadLineWalksTheInputWithTheCallersCounter) {
   }
   EXPECT_EQ(in.read(b, 3), 2);
   EXPECT_EQ(in.read(b, 3), 2);
-}
-
-// However long, a line is one record: no value is cut and no tail is misread.
-TEST(RecordTest, LongRecordsAreReadWhole) {
-  ScopedTz tz("UTC");
-  std::string wide = "12/05/99 10:30:00";
-  for (int n = 0; n < kMaxSeries; ++n) wide += ",  " + std::to_string(n) + ".0000000000000000";
-  std::string huge = "12/05/99 10:30:01,5." + std::string(100000, '0') + "1,7\n";
-  ASSERT_GT(wide.size(), 600u);
-  Input in(wide + "\n" + huge);
-  Buffer b;
-  ASSERT_EQ(in.read(b, 1), 0);
-  for (int n = 0; n < kMaxSeries; ++n) EXPECT_EQ(b.values[n], n) << n;
-  ASSERT_EQ(in.read(b, 2), 0);
-  EXPECT_EQ(b.time, 926505001);
-  EXPECT_EQ(b.values[0], 5.0f);
-  EXPECT_EQ(b.values[1], 7.0f);
-  EXPECT_EQ(in.read(b, 3), 2);
-}
-
-// The image of a run that ends with `message`: white, with the banner in black.
-Image banner_image(int width, int height, std::string message) {
-  Image im(gdImageCreate(width, height), gdImageDestroy);
-  gdImageColorAllocate(im.get(), 255, 255, 255);
-  gdImageColorAllocate(im.get(), 187, 187, 187);
-  int black = gdImageColorAllocate(im.get(), 0, 0, 0);
-  gdImageString(im.get(), gdFontGetSmall(), 19, height - 17,
-                reinterpret_cast<unsigned char*>(message.data()), black);
-  return im;
-}
-
-TEST(RecordTest, ReaderFailuresBecomeTheBanner) {
-  ScratchDir dir;
-  struct BannerCase {
-    std::string input;
-    const char* tform;
-    std::string message;
-  };
-  const BannerCase cases[] = {
-      {dir.write("a.csv", "12/05/99 10:30:00,1\n# 1/1/99\n12/05/99 10:31\n"), "dmyHMS",
-       "Failed to read line 2."},
-      {dir.write("b.csv", "x\n12/05/99 10:30:00,1\n"), "dmyXMS",
-       "dmyXMS: 'X' is not a valid conversion code."},
-      {dir.path("."), "dmyHMS", dir.path(".") + " - read failed"},
-  };
-  for (const BannerCase& c : cases) {
-    SCOPED_TRACE(c.message);
-    std::string out = dir.path("out.png");
-    RunResult r = run_tool({c.input, out, "400", "60", c.tform});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    Image got = load_png(out);
-    ASSERT_TRUE(got);
-    Image want = banner_image(400, 60, c.message);
-    int differ = 0;
-    for (int y = 0; y < 60; ++y) {
-      for (int x = 0; x < 400; ++x) {
-        differ += gdImageGetPixel(got.get(), x, y) != gdImageGetPixel(want.get(), x, y);
-      }
-    }
-    EXPECT_EQ(differ, 0);
-  }
 }
 
 }  // namespace

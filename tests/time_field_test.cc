@@ -49,6 +49,7 @@ struct Case {
 TEST(TimeFieldTest, ResultsAndFields) {
   const Case cases[] = {
       {"dmyHMS", "12/05/99 10:30:00,1.5,2.5\n", 0, {12, 5, 99, 10, 30, 0}},
+      {"YmdHMS", "2001-05-12T10:30:00,1\n", 0, {12, 5, 101, 10, 30, 0}},
       // A ',' right after a number is passed over: H, M, S come from the columns.
       {"dmyHMS", "12/05/99,1.5,2.5\n", 0, {12, 5, 99, 1, 5, 2}},
       // A ',' met at the start of a field (4b) or among separators (4d) ends it.
@@ -57,28 +58,18 @@ TEST(TimeFieldTest, ResultsAndFields) {
       {"dmy", "12/05/99,1.5,2.5\n", 0, {12, 5, 99, 0, 0, 0}},
       // The end of the text is checked before the end of tform.
       {"dmy", "12/05/99\n", 2, {12, 5, 99, 0, 0, 0}},
-      {"dmy", "12/05/99 \n", 0, {12, 5, 99, 0, 0, 0}},
       {"dmy", "12/05/99\r\n", 0, {12, 5, 99, 0, 0, 0}},
-      {"dmyHMS", "12/05/99 10:30:00\n", 0, {12, 5, 99, 10, 30, 0}},
       {"dmyHMS", "12/05/99 10:30:00", 0, {12, 5, 99, 10, 30, 0}},
       {"dmyHMS", "12/05/99 10:30\n", 2, {12, 5, 99, 10, 30, 0}},
-      {"dmyHMS", "12/05/99 10:30", 2, {12, 5, 99, 10, 30, 0}},
-      {"YmdHMS", "2001-05-12T10:30:00,1\n", 0, {12, 5, 101, 10, 30, 0}},
       // Two-digit years pivot between 69 and 70; 100 and above are kept.
       {"dmyHMS", "1/2/69 0:0:0,1\n", 0, {1, 2, 169, 0, 0, 0}},
       {"dmyHMS", "1/2/70 0:0:0,1\n", 0, {1, 2, 70, 0, 0, 0}},
-      {"dmyHMS", "1/2/0 0:0:0,1\n", 0, {1, 2, 100, 0, 0, 0}},
       {"dmyHMS", "1/2/100 0:0:0,1\n", 0, {1, 2, 100, 0, 0, 0}},
-      {"dmyHMS", "1/2/1999 0:0:0,1\n", 0, {1, 2, 1999, 0, 0, 0}},
       {"dmYHMS", "1/2/1899 0:0:0,1\n", 0, {1, 2, -1, 0, 0, 0}},
-      {"dmYHMS", "1/2/69 0:0:0,1\n", 0, {1, 2, -1831, 0, 0, 0}},
       {"dmyHMS", "time,a,b\n", 1, {0, 0, 0, 0, 0, 0}},
-      {"dmyHMS", "date-time,a,b\n", 1, {0, 0, 0, 0, 0, 0}},
       {"dmyHMS", ",1,-2\n", 2, {0, 0, 0, 0, 0, 0}},
       {"dmyHMS", " ,1,-2\n", 1, {0, 0, 0, 0, 0, 0}},
       {"dmyHMS", ",1,2\n", 1, {0, 0, 0, 0, 0, 0}},
-      {"dmyHMS", "5,6,-7\n", 2, {5, 6, 107, 0, 0, 0}},
-      {"dmyHMS", "Temperature log - hall A\n", 2, {0, 0, 0, 0, 0, 0}},
       {"", "12/05/99 10:30:00,1\n", 2, {0, 0, 0, 0, 0, 0}},
       {"dmyHMSX", "12/05/99 10:30:00,1\n", 0, {12, 5, 99, 10, 30, 0}},
       {"HMS", "12:30:05,1\n", 0, {0, 0, 0, 12, 30, 5}},
@@ -95,13 +86,16 @@ TEST(TimeFieldTest, ResultsAndFields) {
        "99 10:30:00,1\n",
        0,
        {12, 5, 99, 10, 30, 0}},
-      {"dmyHMS", "  \t12/05/99 10:30:00,1\n", 0, {12, 5, 99, 10, 30, 0}},
       // A digit run too long for int saturates instead of wrapping.
       {"dmyHMS",
        "2147483647/2147483648/99999999999999999999 0:0:0,1\n",
        0,
        {INT_MAX, INT_MAX, INT_MAX, 0, 0, 0}},
       {"YmdHMS", "99999999999-1-1 0:0:0,1\n", 0, {1, 1, INT_MAX - 1900, 0, 0, 0}},
+      // A bad letter passes while no number is read for it.
+      {"dmyXMS", "12/05/99 ,1\n", 0, {12, 5, 99, 0, 0, 0}},
+      {"dmyXMS", "12/05/99\n", 2, {12, 5, 99, 0, 0, 0}},
+      {"XmyHMS", " ,1-2\n", 1, {0, 0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("tform \"") + c.tform + "\", line \"" + c.line + "\"");
@@ -115,47 +109,19 @@ TEST(TimeFieldTest, ResultsAndFields) {
   }
 }
 
-std::string fatal_message(const char* line, const char* tform) {
-  try {
-    parse(line, tform);
-  } catch (const Fatal& f) {
-    return f.what();
-  }
-  return "(no Fatal)";
-}
-
 TEST(TimeFieldTest, BadLetterIsFatalWhenANumberIsReadForIt) {
-  struct BadCase {
-    const char* tform;
-    const char* line;
-    const char* message;
+  const std::pair<const char*, const char*> cases[] = {
+      {"Dmy", "Dmy: 'D' is not a valid conversion code."},
+      {"dmyHMs", "dmyHMs: 's' is not a valid conversion code."},
+      {"dmy%MSq", "dmy%MSq: '%' is not a valid conversion code."},
   };
-  const BadCase cases[] = {
-      {"dmyXMS", "12/05/99 10:30:00,1\n", "dmyXMS: 'X' is not a valid conversion code."},
-      {"Dmy", "12/05/99\n", "Dmy: 'D' is not a valid conversion code."},
-      {"dmyHMs", "12/05/99 10:30:00,1\n", "dmyHMs: 's' is not a valid conversion code."},
-      {"dmy%MSq", "12/05/99,7\n", "dmy%MSq: '%' is not a valid conversion code."},
-  };
-  for (const BadCase& c : cases) {
-    SCOPED_TRACE(c.tform);
-    EXPECT_THROW(parse(c.line, c.tform), Fatal);
-    EXPECT_EQ(fatal_message(c.line, c.tform), c.message);
-  }
-}
-
-TEST(TimeFieldTest, BadLetterPassesWhileNoNumberReachesIt) {
-  const Case cases[] = {
-      {"dmyXMS", "12/05/99 ,1\n", 0, {12, 5, 99, 0, 0, 0}},
-      {"dmyXMS", "12/05/99\n", 2, {12, 5, 99, 0, 0, 0}},
-      {"dmyXMS", "time,a,b\n", 1, {0, 0, 0, 0, 0, 0}},
-      {"XmyHMS", " ,1-2\n", 1, {0, 0, 0, 0, 0, 0}},
-      {"dmyHMS!", "12/05/99 10:30:00:45,1\n", 0, {12, 5, 99, 10, 30, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.tform) + " " + c.line);
-    Parsed p = parse(c.line, c.tform);
-    EXPECT_EQ(p.result, c.result);
-    EXPECT_EQ(p.fields, c.fields);
+  for (const auto& [tform, message] : cases) {
+    try {
+      parse("12/05/99 10:30:00,1\n", tform);
+      ADD_FAILURE() << "no Fatal for " << tform;
+    } catch (const Fatal& f) {
+      EXPECT_STREQ(f.what(), message);
+    }
   }
 }
 
