@@ -44,14 +44,6 @@ struct Expected {
   static unsigned char* uc(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
 };
 
-int differing_pixels(gdImagePtr got, gdImagePtr want) {
-  int differ = 0;
-  for (int y = 0; y < gdImageSY(want); ++y)
-    for (int x = 0; x < gdImageSX(want); ++x)
-      differ += gdImageGetPixel(got, x, y) != gdImageGetPixel(want, x, y);
-  return differ;
-}
-
 TEST(LabelsTest, WorkedExample) {
   ScopedTz utc("UTC");
   Canvas c(640, 480, {0, 1, 2, 3});
@@ -73,7 +65,7 @@ TEST(LabelsTest, WorkedExample) {
   want.text_up(3, 31, "100");
   want.text(19, 467, "12:00");
   want.text(608, 467, "13:30");
-  EXPECT_EQ(differing_pixels(c.im.get(), want.im), 0);
+  EXPECT_EQ(pixel_difference(c.im.get(), want.im), "");
 }
 
 struct KeyCase {
@@ -85,8 +77,6 @@ struct KeyCase {
 TEST(LabelsTest, KeySlotsPackActiveSeries) {
   const std::vector<KeyCase> cases = {
       {640, {1}, 155},
-      {640, {1, 2}, 155},
-      {640, {1, 2, 3}, 155},
       {640, {1, 2, 3, 4}, 155},
       {640, {1, 2, 3, 4, 5}, 124},
       {640, {0, 5}, 155},  // numbers 0 and 5 side by side
@@ -103,7 +93,7 @@ TEST(LabelsTest, KeySlotsPackActiveSeries) {
       want.line(x0, x0 + c.slot / 3, n + 2);
       want.text(x0 + c.slot / 2, 3, std::to_string(n));
     }
-    EXPECT_EQ(differing_pixels(got.im.get(), want.im), 0)
+    EXPECT_EQ(pixel_difference(got.im.get(), want.im), "")
         << c.active.size() << " series, width " << c.width;
   }
 }
@@ -134,35 +124,30 @@ TEST(LabelsTest, ValueLabelsKeepAThirdOutsideTheFrame) {
     want.text_up(3, c.max_y, c.max_text);
     want.text(19, 187, "00:16:40");
     want.text(300 - 8 * 6 - 2, 187, "00:16:42");
-    EXPECT_EQ(differing_pixels(got.im.get(), want.im), 0) << c.min_text << " " << c.max_text;
+    EXPECT_EQ(pixel_difference(got.im.get(), want.im), "") << c.min_text << " " << c.max_text;
   }
 }
 
 struct TimeCase {
+  const char* tz;
   time_t span;
   const char* want;
 };
 
-TEST(LabelsTest, FormatTimeBySpan) {
-  ScopedTz utc("UTC");
+TEST(LabelsTest, FormatTimeBySpanInLocalTime) {
   const time_t t = 1000000000;  // 2001-09-09 01:46:40 UTC
   const std::vector<TimeCase> cases = {
-      {2, "01:46:40"},  {99, "01:46:40"},    {100, "01:46"},
-      {86399, "01:46"}, {86400, "09,01:46"}, {40000000, "09,01:46"},
+      {"UTC", 2, "01:46:40"},      {"UTC", 99, "01:46:40"},    {"UTC", 100, "01:46"},
+      {"UTC", 86399, "01:46"},     {"UTC", 86400, "09,01:46"}, {"UTC", 40000000, "09,01:46"},
+      {"EST5", 86400, "08,20:46"},
   };
   for (const auto& c : cases) {
+    ScopedTz tz(c.tz);
     char buf[31];
     size_t n = format_time(buf, sizeof buf, t, c.span);
-    EXPECT_STREQ(buf, c.want) << "span " << c.span;
-    EXPECT_EQ(n, strlen(c.want)) << "span " << c.span;
+    EXPECT_STREQ(buf, c.want) << c.tz << ", span " << c.span;
+    EXPECT_EQ(n, strlen(c.want)) << c.tz << ", span " << c.span;
   }
-}
-
-TEST(LabelsTest, FormatTimeInLocalTime) {
-  ScopedTz zone("EST5");
-  char buf[31];
-  format_time(buf, sizeof buf, 1000000000, 86400);
-  EXPECT_STREQ(buf, "08,20:46");
 }
 
 }  // namespace
