@@ -57,33 +57,13 @@ std::string fatal_message(const std::string& line, int line_number, const char* 
   return "(no Fatal)";
 }
 
-// A file of `contents` open for read_line.
-struct Input {
-  explicit Input(const std::string& contents)
-      : path(dir.write("in.csv", contents)),
-        file(fopen(path.c_str(), "rb")),
-        in(file, path.c_str()) {}
-  ~Input() { fclose(file); }
-  int read(Buffer& b, int line_number) {
-    return read_line(in, b.values, b.flags, line_number, &b.time, "dmyHMS");
-  }
-  ScratchDir dir;
-  std::string path;
-  FILE* file;
-  LineReader in;
-};
-
 bool same_bits(float a, float b) {
   return memcmp(&a, &b, sizeof a) == 0;
 }
 
 TEST(RecordTest, SkippedLinesChangeNothing) {
   ScopedTz tz("UTC");
-  const char* lines[] = {
-      "",
-      " \t\v\f\r\n",
-      " \t\r#12/05/99 10:30:00,1\n",
-  };
+  const char* lines[] = {"", " \t\v\f\r\n", " \t\r#12/05/99 10:30:00,1\n"};
   for (const char* line : lines) {
     Buffer b;
     EXPECT_EQ(parse(line, b), 1) << line;
@@ -182,17 +162,15 @@ TEST(RecordTest, GetValueFollowsStrtodRoundedToFloat) {
     int flag;
   };
   const float inf = INFINITY;
-  const ValueCase cases[] = {
-      {" \t\n\v\f\r-2.5e3,9", -2500.0f, 1},
-      {"8x", 8.0f, 1},
-      {"-0", -0.0f, 1},
-      {"1e39", inf, 1},
-      {"-NaN(123)x", NAN, 1},
-      {"", 0.0f, 0},
-      {"  ", 0.0f, 0},
-      {"-", 0.0f, 0},
-      {"#5", 0.0f, 0},
-  };
+  const ValueCase cases[] = {{" \t\n\v\f\r-2.5e3,9", -2500.0f, 1},
+                             {"8x", 8.0f, 1},
+                             {"-0", -0.0f, 1},
+                             {"1e39", inf, 1},
+                             {"-NaN(123)x", NAN, 1},
+                             {"", 0.0f, 0},
+                             {"  ", 0.0f, 0},
+                             {"-", 0.0f, 0},
+                             {"#5", 0.0f, 0}};
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.text);
     Buffer b;
@@ -212,21 +190,30 @@ TEST(RecordTest, GetValueFollowsStrtodRoundedToFloat) {
 
 TEST(RecordTest, ReadLineWalksTheInputWithTheCallersCounter) {
   ScopedTz tz("UTC");
-  Input in("# log\nDate,Temp\n\n12/05/99 10:30:00,1.5\n12/05/99 10:30:01,2.5\n12/05/99 10:30");
+  ScratchDir dir;
+  std::string path = dir.write(
+      "in.csv", "# log\nDate,Temp\n\n12/05/99 10:30:00,1.5\n12/05/99 10:30:01,2.5\n12/05/99 10:30");
+  FILE* f = fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  LineReader reader(f, path.c_str());
   Buffer b;
+  auto read = [&](int line_number) {
+    return read_line(reader, b.values, b.flags, line_number, &b.time, "dmyHMS");
+  };
   int results[5];
-  for (int& r : results) r = in.read(b, 1);
+  for (int& r : results) r = read(1);
   EXPECT_EQ(std::vector<int>(results, results + 5), std::vector<int>({1, 1, 1, 0, 0}));
   EXPECT_EQ(b.time, 926505001);
   EXPECT_EQ(b.values[0], 2.5f);
   try {
-    in.read(b, 3);
+    read(3);
     ADD_FAILURE() << "no Fatal for the last line";
   } catch (const Fatal& e) {
     EXPECT_STREQ(e.what(), "Failed to read line 3.");
   }
-  EXPECT_EQ(in.read(b, 3), 2);
-  EXPECT_EQ(in.read(b, 3), 2);
+  EXPECT_EQ(read(3), 2);
+  EXPECT_EQ(read(3), 2);
+  fclose(f);
 }
 
 }  // namespace
