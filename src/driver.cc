@@ -42,8 +42,7 @@ int usage(FILE* err) {
 // Writing the chart over the log it was drawn from would destroy the log.
 bool same_file(const char* a, const char* b) {
   struct stat sa, sb;
-  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 struct FileCloser {

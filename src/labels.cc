@@ -7,7 +7,9 @@
 
 namespace {
 
-unsigned char* text(char* s) { return reinterpret_cast<unsigned char*>(s); }
+unsigned char* text(char* s) {
+  return reinterpret_cast<unsigned char*>(s);
+}
 
 void draw_value_labels(const RunState& st, gdFontPtr font, char* buf, size_t size) {
   int x = st.margin / 2 - font->h / 2;

@@ -2,4 +2,6 @@
 
 #include "driver.h"
 
-int main(int argc, char** argv) { return run_trendle(argc, argv, stderr); }
+int main(int argc, char** argv) {
+  return run_trendle(argc, argv, stderr);
+}

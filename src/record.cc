@@ -25,8 +25,10 @@ int parse_record(char* line, float* values, int* flags, int line_number, time_t*
 
   struct tm tm;
   switch (get_time(line, &tm, tform)) {
-    case 1: return 1;
-    case 2: gerr("Failed to read line %d.", line_number);
+    case 1:
+      return 1;
+    case 2:
+      gerr("Failed to read line %d.", line_number);
   }
   tm.tm_mon -= 1;  // months are written from 1
   *time = local_seconds(&tm);

@@ -7,7 +7,9 @@
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The decimal value of a digit run; a run too long for int saturates.
 int digits_value(const char* s) {
@@ -21,14 +23,29 @@ int digits_value(const char* s) {
 
 void store_field(struct tm* tm, const char* tform, int i, int n) {
   switch (tform[i]) {
-    case 'd': tm->tm_mday = n; break;
-    case 'm': tm->tm_mon = n; break;
-    case 'y': tm->tm_year = n <= 69 ? n + 100 : n; break;
-    case 'Y': tm->tm_year = n - 1900; break;
-    case 'H': tm->tm_hour = n; break;
-    case 'M': tm->tm_min = n; break;
-    case 'S': tm->tm_sec = n; break;
-    default: gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
+    case 'd':
+      tm->tm_mday = n;
+      break;
+    case 'm':
+      tm->tm_mon = n;
+      break;
+    case 'y':
+      tm->tm_year = n <= 69 ? n + 100 : n;
+      break;
+    case 'Y':
+      tm->tm_year = n - 1900;
+      break;
+    case 'H':
+      tm->tm_hour = n;
+      break;
+    case 'M':
+      tm->tm_min = n;
+      break;
+    case 'S':
+      tm->tm_sec = n;
+      break;
+    default:
+      gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
   }
 }
 
