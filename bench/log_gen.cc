@@ -106,21 +106,21 @@ void put_clock(Writer& w, long long t) {
 
 }  // namespace
 
-bool write_log(const LogSpec& spec, FILE* out) {
+bool write_log(const LogShape& shape, FILE* out) {
   Writer w(out);
-  Random rnd{spec.seed};
+  Random rnd{shape.seed};
   // Each series wanders about its own level, some of them below zero.
-  std::vector<long long> level(spec.series), drift(spec.series);
-  for (int k = 0; k < spec.series; ++k) level[k] = (k % 5 - 2) * 30 * kUnit;
+  std::vector<long long> level(shape.series), drift(shape.series);
+  for (int k = 0; k < shape.series; ++k) level[k] = (k % 5 - 2) * 30 * kUnit;
   w.put("# trendle benchmark log\n");
-  for (long long row = 0; row < spec.rows; ++row) {
+  for (long long row = 0; row < shape.rows; ++row) {
     if (rnd.below(1000) == 0) {
       w.put("# sensor check ");
       w.number(row);
       if (!w.end_line()) return false;
     }
-    put_clock(w, spec.start + row);
-    for (int k = 0; k < spec.series; ++k) {
+    put_clock(w, shape.start + row);
+    for (int k = 0; k < shape.series; ++k) {
       // A mean-reverting walk, so that the range stays put however long the log.
       drift[k] += (rnd.below(2001) - 1000) * (1 + k % 7) - drift[k] / 512;
       w.put(',');

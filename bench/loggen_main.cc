@@ -16,14 +16,14 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  LogSpec spec;
+  LogShape shape;
   const char* positional[3] = {};
   int npos = 0;
   for (int i = 1; i < argc; ++i) {
     if (strncmp(argv[i], "--start=", 8) == 0) {
-      spec.start = atoll(argv[i] + 8);
+      shape.start = atoll(argv[i] + 8);
     } else if (strncmp(argv[i], "--seed=", 7) == 0) {
-      spec.seed = strtoull(argv[i] + 7, nullptr, 10);
+      shape.seed = strtoull(argv[i] + 7, nullptr, 10);
     } else if (npos < 3) {
       positional[npos++] = argv[i];
     } else {
@@ -31,15 +31,15 @@ int main(int argc, char** argv) {
     }
   }
   if (npos < 2) return usage();
-  spec.rows = atoll(positional[0]);
-  spec.series = atoi(positional[1]);
-  if (spec.rows < 0 || spec.series < 1 || spec.series > 32) return usage();
+  shape.rows = atoll(positional[0]);
+  shape.series = atoi(positional[1]);
+  if (shape.rows < 0 || shape.series < 1 || shape.series > 32) return usage();
   FILE* out = npos == 3 ? fopen(positional[2], "wb") : stdout;
   if (!out) {
     perror(positional[2]);
     return 1;
   }
-  bool ok = write_log(spec, out);
+  bool ok = write_log(shape, out);
   if (out != stdout && fclose(out) != 0) ok = false;
   if (!ok) {
     fputs("trendle-loggen: write failed\n", stderr);

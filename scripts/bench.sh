@@ -76,10 +76,10 @@ logs="1000000x4 1000000x32"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '| log | size | gnuplot | gnuplot peak | trendle | trendle peak | rows/s | MB/s | ratio |\n'
 printf '|---|---|---|---|---|---|---|---|---|\n'
-for spec in $logs; do
-  rows=${spec%x*}
-  series=${spec#*x}
-  log=$dir/log-$spec.csv
+for size in $logs; do
+  rows=${size%x*}
+  series=${size#*x}
+  log=$dir/log-$size.csv
   if [ ! -s "$log" ]; then
     "$gen" "$rows" "$series" "$log.part"
     mv "$log.part" "$log"

@@ -47,13 +47,13 @@ TEST(IdentityTest, BenchmarkChartsAreByteIdentical) {
   for (const Case& c : kCases) {
     ScratchDir dir;
     std::string in = dir.path("log.csv"), out = dir.path("chart.png");
-    LogSpec spec;
-    spec.rows = c.rows;
-    spec.series = c.series;
-    spec.start = c.start;
+    LogShape shape;
+    shape.rows = c.rows;
+    shape.series = c.series;
+    shape.start = c.start;
     FILE* f = fopen(in.c_str(), "wb");
     ASSERT_TRUE(f);
-    ASSERT_TRUE(write_log(spec, f));
+    ASSERT_TRUE(write_log(shape, f));
     fclose(f);
     ScopedTz tz(c.tz);
     RunResult r = run_tool({in, out, "1600", "900"});
@@ -84,13 +84,13 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
   std::string generated;
   {
     ScratchDir dir;
-    LogSpec spec;
-    spec.rows = 3000;
-    spec.series = 5;
-    spec.start = 1698537600;  // through the hour that occurs twice
+    LogShape shape;
+    shape.rows = 3000;
+    shape.series = 5;
+    shape.start = 1698537600;  // through the hour that occurs twice
     std::string path = dir.path("gen.csv");
     FILE* f = fopen(path.c_str(), "wb");
-    write_log(spec, f);
+    write_log(shape, f);
     fclose(f);
     generated = read_file(path);
   }
