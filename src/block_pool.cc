@@ -7,7 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "fatal.h"
 #include "line_reader.h"
+#include "record.h"
 
 namespace {
 
@@ -115,4 +117,32 @@ void run_in_order(const LineReader& whole, int count,
     throw;
   }
   finish();
+}
+
+bool next_block_record(LineReader& lines, Sample& s, int number, const char* tform,
+                       BlockStop& stop) {
+  try {
+    while (char* line = lines.next()) {
+      try {
+        if (parse_record(line, s.values, s.flags, number, &s.time, tform) == 0) return true;
+      } catch (const Fatal&) {
+        stop.error = std::current_exception();
+        stop.refused = true;
+        stop.refused_line = line;
+        return false;
+      }
+    }
+  } catch (...) {
+    stop.error = std::current_exception();
+  }
+  return false;
+}
+
+void finish_block(const BlockStop& stop, const char* tform, int number) {
+  if (stop.refused) {
+    Sample scratch;
+    std::string line = stop.refused_line;
+    parse_record(line.data(), scratch.values, scratch.flags, number, &scratch.time, tform);
+  }
+  if (stop.error) std::rethrow_exception(stop.error);
 }

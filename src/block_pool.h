@@ -4,7 +4,11 @@
 #ifndef TRENDLE_BLOCK_POOL_H_
 #define TRENDLE_BLOCK_POOL_H_
 
+#include <exception>
 #include <functional>
+#include <string>
+
+#include "run_state.h"
 
 class LineReader;
 
@@ -29,5 +33,23 @@ int block_count(const LineReader& in);
 void run_in_order(const LineReader& whole, int count,
                   const std::function<void(LineReader& lines, int slot)>& work,
                   const std::function<void(int slot)>& consume);
+
+// What stopped a worker's reading of its block, if anything.
+struct BlockStop {
+  std::exception_ptr error;
+  bool refused = false;      // a line's time field could not be read
+  std::string refused_line;  // that line, to be read again with its number
+};
+
+// The next good record of a block into s, `number` naming it in a failure:
+// false at the block's end, or when a line or a read stopped it (kept in
+// stop; the worker must not throw).
+bool next_block_record(LineReader& lines, Sample& s, int number, const char* tform,
+                       BlockStop& stop);
+
+// On the calling thread, after the block's records: reads a refused line
+// again with `number`, its number in the whole pass, so that the banner is
+// the one a single reading gives; then rethrows what stopped the block.
+void finish_block(const BlockStop& stop, const char* tform, int number);
 
 #endif  // TRENDLE_BLOCK_POOL_H_

@@ -1,12 +1,7 @@
 #include "parallel_scan.h"
 
-#include <exception>
-#include <string>
-
 #include "block_pool.h"
-#include "fatal.h"
 #include "line_reader.h"
-#include "record.h"
 #include "scan.h"
 
 namespace {
@@ -16,34 +11,16 @@ struct alignas(64) Part {
   Range range;  // of the block alone; start_time its first nonzero time
   int records = 0;
   Sample last;  // the block's last good record, when it has one
-  std::exception_ptr error;
-  bool refused = false;      // a line's time field could not be read
-  std::string refused_line;  // that line, to be read again with its number
+  BlockStop stop;
 };
 
 void scan_block(LineReader& lines, const char* tform, Part& part) {
   part.range = Range();
   part.records = 0;
-  part.error = nullptr;
-  part.refused = false;
-  Sample& s = part.last;
-  try {
-    while (char* line = lines.next()) {
-      int result;
-      try {
-        result = parse_record(line, s.values, s.flags, part.records + 1, &s.time, tform);
-      } catch (const Fatal&) {
-        part.error = std::current_exception();
-        part.refused = true;
-        part.refused_line = line;
-        return;
-      }
-      if (result != 0) continue;
-      add_to_range(part.range, s);
-      ++part.records;
-    }
-  } catch (...) {
-    part.error = std::current_exception();
+  part.stop = BlockStop();
+  while (next_block_record(lines, part.last, part.records + 1, tform, part.stop)) {
+    add_to_range(part.range, part.last);
+    ++part.records;
   }
 }
 
@@ -75,13 +52,7 @@ bool scan_in_blocks(RunState& st, LineReader& in) {
         Part& part = parts[slot];
         merge(st.range, part.range);
         if (part.records > 0) st.sample1 = part.last;
-        if (part.refused) {
-          // Again, with the number the line has in the whole file.
-          Sample scratch;
-          parse_record(part.refused_line.data(), scratch.values, scratch.flags,
-                       records + part.records + 1, &scratch.time, st.tform);
-        }
-        if (part.error) std::rethrow_exception(part.error);
+        finish_block(part.stop, st.tform, records + part.records + 1);
         records += part.records;
       });
   st.range.end_time = st.sample1.time;

@@ -2,14 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <exception>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "block_pool.h"
 #include "fast_line.h"
-#include "fatal.h"
 #include "line_reader.h"
 #include "record.h"
 
@@ -120,37 +117,19 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
 struct alignas(64) Part {
   std::vector<Point> points;
   std::vector<int> rows;  // `count` per record
-  std::exception_ptr error;
-  bool refused = false;      // a line's time field could not be read
-  std::string refused_line;  // that line, to be read again with its number
+  BlockStop stop;
 };
 
 void parse_block(LineReader& lines, const RunState& st, const Scales& sc, const Pass& p,
                  Part& part) {
   part.points.clear();
   part.rows.clear();
-  part.error = nullptr;
-  part.refused = false;
+  part.stop = BlockStop();
   Sample s;
-  try {
-    while (char* line = lines.next()) {
-      int result;
-      try {
-        result = parse_record(line, s.values, s.flags, static_cast<int>(part.points.size()),
-                              &s.time, st.tform);
-      } catch (const Fatal&) {
-        part.error = std::current_exception();
-        part.refused = true;
-        part.refused_line = line;
-        return;
-      }
-      if (result != 0) continue;
-      size_t n = part.rows.size();
-      part.rows.resize(n + p.count);
-      part.points.push_back(map_record(st, sc, p, s, part.rows.data() + n));
-    }
-  } catch (...) {
-    part.error = std::current_exception();
+  while (next_block_record(lines, s, static_cast<int>(part.points.size()), st.tform, part.stop)) {
+    size_t n = part.rows.size();
+    part.rows.resize(n + p.count);
+    part.points.push_back(map_record(st, sc, p, s, part.rows.data() + n));
   }
 }
 
@@ -167,14 +146,7 @@ bool plot_in_blocks(const RunState& st, const Scales& sc, Pass& p, LineReader& i
         for (size_t k = 0; k < part.points.size(); ++k) {
           draw_record(st, p, part.points[k], &part.rows[k * p.count]);
         }
-        if (part.refused) {
-          // Again, with the number the line has in the whole pass.
-          Sample scratch;
-          std::string line = part.refused_line;
-          parse_record(line.data(), scratch.values, scratch.flags, p.records, &scratch.time,
-                       st.tform);
-        }
-        if (part.error) std::rethrow_exception(part.error);
+        finish_block(part.stop, st.tform, p.records);
       });
   return true;
 }
