@@ -54,14 +54,17 @@ bool same_local_time(time_t a, time_t b) {
 // The parser's verdict: its result, or -1 when it raised a banner.
 int parse_time(char* line, struct tm* tm, const char* tform, std::string* banner) {
   try {
-    return get_time(line, tm, tform);
+    const char* comma = line;
+    int result = get_time(line, tm, tform, &comma);
+    if (result == 0) check(comma == strchr(line, ','), "get_time found another first ','");
+    return result;
   } catch (const Fatal& f) {
     *banner = f.what();
     return -1;
   }
 }
 
-void check_columns(const char* line, const float* values, const int* flags) {
+void check_columns(const char* line, const float* values, const int* flags, int columns) {
   const char* comma = strchr(line, ',');
   int col = 0;
   for (; comma && col < kMaxSeries; ++col, comma = strchr(comma + 1, ',')) {
@@ -71,6 +74,7 @@ void check_columns(const char* line, const float* values, const int* flags) {
     check(flags[col] == want_flag, "column flag differs from strtod");
     check(same_float(values[col], want_flag ? want : 0.0f), "column value differs from strtod");
   }
+  check(columns == col, "wrong count of columns");
   for (; col < kMaxSeries; ++col) {
     check(flags[col] == 0, "flag set for a missing column");
     check(values[col] == kUntouched, "value of a missing column changed");
@@ -108,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* first = line.get() + strspn(line.get(), " \t\n\v\f\r");
   bool comment = *first == '#';
   try {
-    int r = parse_record(line.get(), values, flags, kLineNumber, &t, tform.get());
+    int columns = -1;
+    int r = parse_record(line.get(), values, flags, kLineNumber, &t, tform.get(), &columns);
     check(memcmp(line.get(), text, text_size) == 0, "parse_record left the text changed");
     if (comment || parsed == 1) {
       check(r == 1 && t == kNoTime, "a skipped line was taken as a record");
@@ -117,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(r == 0 && parsed == 0, "a line the parser refused was taken as a record");
     tm.tm_mon -= 1;
     check(same_local_time(t, mktime(&tm)), "record time differs from mktime");
-    check_columns(line.get(), values, flags);
+    check_columns(line.get(), values, flags, columns);
   } catch (const Fatal& f) {
     check(!comment, "a comment raised a banner");
     if (parsed == -1) {

@@ -18,13 +18,14 @@ void get_value(const char* text, int index, float* values, int* flags) {
 }
 
 int parse_record(char* line, float* values, int* flags, int line_number, time_t* time,
-                 const char* tform) {
+                 const char* tform, int* columns) {
   const char* first = line;
   while (isspace(static_cast<unsigned char>(*first))) ++first;
   if (*first == '#') return 1;
 
   struct tm tm;
-  switch (get_time(line, &tm, tform)) {
+  const char* comma;
+  switch (get_time(line, &tm, tform, &comma)) {
     case 1:
       return 1;
     case 2:
@@ -34,17 +35,21 @@ int parse_record(char* line, float* values, int* flags, int line_number, time_t*
   *time = local_seconds(&tm);
 
   memset(flags, 0, kMaxSeries * sizeof *flags);
-  const char* comma = strchr(line, ',');
-  for (int col = 0; comma && col < kMaxSeries; ++col) {
-    get_value(comma + 1, col, values, flags);
-    comma = strchr(comma + 1, ',');
+  int col = 0;
+  for (; comma && col < kMaxSeries; ++col) {
+    const char* text = comma + 1;
+    values[col] = parse_value(text, &comma);
+    flags[col] = comma != text;
+    // A number holds no ',', so the next one is at or after where it ended.
+    if (*comma != ',') comma = strchr(comma, ',');
   }
+  if (columns) *columns = col;
   return 0;
 }
 
 int read_line(LineReader& in, float* values, int* flags, int line_number, time_t* time,
-              const char* tform) {
+              const char* tform, int* columns) {
   char* line = in.next();
   if (!line) return 2;
-  return parse_record(line, values, flags, line_number, time, tform);
+  return parse_record(line, values, flags, line_number, time, tform, columns);
 }

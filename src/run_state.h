@@ -15,6 +15,7 @@ struct Sample {
   time_t time = 0;
   float values[kMaxSeries] = {};
   int flags[kMaxSeries] = {};
+  int columns = kMaxSeries;  // the flags from here on are 0
 };
 
 // What the range scan finds; read by the plot pass and the labels.

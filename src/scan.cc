@@ -18,7 +18,7 @@ void set_up(RunState& st) {
 
 void add_to_range(Range& range, const Sample& sample) {
   if (range.start_time == 0) range.start_time = sample.time;
-  for (int n = 0; n < kMaxSeries; ++n) {
+  for (int n = 0; n < sample.columns; ++n) {
     if (!sample.flags[n]) continue;
     float v = sample.values[n];
     if (std::isnan(v)) continue;
@@ -38,7 +38,7 @@ void scan_file(RunState& st, LineReader& in) {
   Sample& s = st.sample1;
   int counter = 1;
   int result;
-  while ((result = read_line(in, s.values, s.flags, counter, &s.time, st.tform)) != 2) {
+  while ((result = read_line(in, s.values, s.flags, counter, &s.time, st.tform, &s.columns)) != 2) {
     if (result != 0) continue;
     add_to_range(st.range, s);
     ++counter;

@@ -51,11 +51,14 @@ void store_field(struct tm* tm, const char* tform, int i, int n) {
 
 }  // namespace
 
-int get_time(char* text, struct tm* tm, const char* tform) {
+int get_time(char* text, struct tm* tm, const char* tform, const char** comma) {
   memset(tm, 0, sizeof *tm);
   tm->tm_isdst = -1;
   if (!strpbrk(text, "/:-")) return 1;
 
+  // Every byte before p has been looked at, so the line's first ',' is
+  // known without reading the time field again.
+  const char* first_comma = nullptr;
   char* p = text;
   int i = 0;
   while (i < 6) {
@@ -64,7 +67,11 @@ int get_time(char* text, struct tm* tm, const char* tform) {
     // Only the letters in use are looked at, never the rest of tform.
     if (tform[i] == '\0') break;
     while (!is_digit(*p)) {
-      if (*p == ',') return i == 0 ? 1 : 0;
+      if (*p == ',') {
+        if (i == 0) return 1;
+        if (comma) *comma = first_comma ? first_comma : p;
+        return 0;
+      }
       if (*p == '\0') return 2;
       ++p;
     }
@@ -73,8 +80,11 @@ int get_time(char* text, struct tm* tm, const char* tform) {
     // The number ends at its last digit whatever follows, so the text needs
     // no NUL written into it here.
     store_field(tm, tform, i, digits_value(p));
+    if (*end == ',' && !first_comma) first_comma = end;
     p = *end == '\0' ? end : end + 1;
     ++i;
   }
-  return i > 0 ? 0 : 2;
+  if (i == 0) return 2;
+  if (comma) *comma = first_comma ? first_comma : strchr(p, ',');
+  return 0;
 }

@@ -23,6 +23,7 @@ struct Parsed {
   Fields fields;
   struct tm tm;
   std::string text_after;
+  bool comma_right;  // the first ',' given back is strchr's, when a time was read
 };
 
 // Runs get_time on an exactly sized copy of `line`, so that a read past its
@@ -32,7 +33,9 @@ Parsed parse(const std::string& line, const char* tform) {
   std::vector<char> text(line.c_str(), line.c_str() + line.size() + 1);
   Parsed p;
   memset(&p.tm, 0x55, sizeof p.tm);
-  p.result = get_time(text.data(), &p.tm, tform);
+  const char* comma = text.data();
+  p.result = get_time(text.data(), &p.tm, tform, &comma);
+  p.comma_right = p.result != 0 || comma == strchr(text.data(), ',');
   const struct tm& t = p.tm;
   p.fields = {t.tm_mday, t.tm_mon, t.tm_year, t.tm_hour, t.tm_min, t.tm_sec};
   p.text_after.assign(text.data(), line.size());
@@ -52,6 +55,9 @@ TEST(TimeFieldTest, ResultsAndFields) {
       {"YmdHMS", "2001-05-12T10:30:00,1\n", 0, {12, 5, 101, 10, 30, 0}},
       // A ',' right after a number is passed over: H, M, S come from the columns.
       {"dmyHMS", "12/05/99,1.5,2.5\n", 0, {12, 5, 99, 1, 5, 2}},
+      // The first ',' was passed over before a later one ended the field.
+      {"dmyHMS", "1-2,a,b\n", 0, {1, 2, 0, 0, 0, 0}},
+      {"dmyHMS", "12/05/99 10:30:00\n", 0, {12, 5, 99, 10, 30, 0}},
       // A ',' met at the start of a field (4b) or among separators (4d) ends it.
       {"dmyHMS", "12/05/99 ,1.5,2.5\n", 0, {12, 5, 99, 0, 0, 0}},
       {"dmyHMS", "12/05/99  ,1.5,2.5\n", 0, {12, 5, 99, 0, 0, 0}},
@@ -106,6 +112,7 @@ TEST(TimeFieldTest, ResultsAndFields) {
     EXPECT_EQ(p.tm.tm_yday, 0);
     EXPECT_EQ(p.tm.tm_isdst, -1);
     EXPECT_EQ(p.text_after, c.line);
+    EXPECT_TRUE(p.comma_right);
   }
 }
 
