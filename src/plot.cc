@@ -26,6 +26,45 @@ int bounded_sum(long long a, double b) {
   return static_cast<int>(bound(static_cast<double>(a) + bound(b)));
 }
 
+// a + floor(b), or a + trunc(b), bounded as bounded_sum does: b is bounded
+// first, so it converts to an integer exactly, without a library call.
+int bounded_floor_sum(long long a, double b) {
+  b = bound(b);
+  long long f = static_cast<long long>(b);
+  if (static_cast<double>(f) > b) --f;
+  return bounded_sum(a, static_cast<double>(f));
+}
+
+int bounded_trunc_sum(long long a, double b) {
+  return bounded_sum(a, static_cast<double>(static_cast<long long>(bound(b))));
+}
+
+// The constants of map_y, worked out once.
+struct Rows {
+  float min, max;
+  double e1;       // e - 1
+  double scale;    // vscale, or (min - max) to divide by
+  bool divide;     // vscale overflowed
+  long long base;  // margin + e
+};
+
+Rows rows_of(const RunState& st, const Scales& sc) {
+  const Range& r = st.range;
+  Rows rows{r.min, r.max, static_cast<double>(sc.e - 1), static_cast<double>(sc.vscale),
+            std::isinf(sc.vscale), static_cast<long long>(st.margin) + sc.e};
+  // A range narrower than 1 / FLT_MAX overflows the float scale; dividing
+  // in double keeps it on the plot instead of throwing max off the image.
+  if (rows.divide) rows.scale = static_cast<double>(r.min) - static_cast<double>(r.max);
+  return rows;
+}
+
+int row(const Rows& rows, float v) {
+  if (std::isinf(v)) v = v > 0 ? rows.max : rows.min;
+  double p = rows.e1 * (static_cast<double>(v) - static_cast<double>(rows.min));
+  p = rows.divide ? p / rows.scale : p * rows.scale;
+  return bounded_trunc_sum(rows.base, p);
+}
+
 bool has_value(const Sample& s, int n) {
   return s.flags[n] && !std::isnan(s.values[n]);
 }
@@ -54,6 +93,9 @@ struct Mapped {
 struct Pass {
   int series[kMaxSeries];
   int count = 0;
+  Rows rows;
+  int colour[kMaxSeries];    // of the i-th active series
+  bool plain[kMaxSeries];    // whose vertical steps fast_column may draw
   Mapped buffer[2];
   int next = 0;
   int records = 0;  // good records drawn
@@ -75,15 +117,20 @@ Point map_record(const RunState& st, const Scales& sc, const Pass& p, const Samp
     int n = p.series[i];
     if (!has_value(s, n)) continue;
     pt.valid |= 1u << i;
-    y[i] = map_y(st, sc, s.values[n]);
+    y[i] = row(p.rows, s.values[n]);
   }
   return pt;
 }
 
 Pass start_pass(const RunState& st, const Scales& sc) {
   Pass p;
+  p.rows = rows_of(st, sc);
   for (int n = 0; n < kMaxSeries; ++n) {
-    if (st.range.active[n]) p.series[p.count++] = n;
+    if (!st.range.active[n]) continue;
+    p.series[p.count] = n;
+    p.colour[p.count] = st.colours[n];
+    p.plain[p.count] = plain_palette(st.im_out, st.colours[n]);
+    ++p.count;
   }
   // Both x start at the margin. Buffer 1 is read first, so only buffer 2's
   // x can come from the time it holds, at the first record.
@@ -106,7 +153,13 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   for (int i = 0; i < p.count; ++i) {
     if (!(pt.valid >> i & 1)) continue;
     cur.y[i] = y[i];
-    draw_step(st, p.series[i], cur.x, y[i], prev.x, prev.valid >> i & 1 ? &prev.y[i] : nullptr);
+    if (!(prev.valid >> i & 1)) {
+      gdImageSetPixel(st.im_out, cur.x, y[i], p.colour[i]);
+    } else if (cur.x == prev.x && p.plain[i]) {
+      fast_column(st.im_out, cur.x, prev.y[i], y[i], p.colour[i]);
+    } else {
+      gdImageLine(st.im_out, prev.x, prev.y[i], cur.x, y[i], p.colour[i]);
+    }
   }
   p.next = 1 - p.next;
   ++p.records;
@@ -164,21 +217,11 @@ Scales make_scales(const RunState& st) {
 
 int map_x(const RunState& st, const Scales& sc, time_t t) {
   double dt = static_cast<double>(t - st.range.start_time);
-  return bounded_sum(st.margin, std::floor(dt * static_cast<double>(sc.hscale) + 0.5));
+  return bounded_floor_sum(st.margin, dt * static_cast<double>(sc.hscale) + 0.5);
 }
 
 int map_y(const RunState& st, const Scales& sc, float v) {
-  if (std::isinf(v)) v = v > 0 ? st.range.max : st.range.min;
-  double p =
-      static_cast<double>(sc.e - 1) * (static_cast<double>(v) - static_cast<double>(st.range.min));
-  if (std::isinf(sc.vscale)) {
-    // A range narrower than 1 / FLT_MAX overflows the float scale; dividing
-    // in double keeps it on the plot instead of throwing max off the image.
-    p /= static_cast<double>(st.range.min) - static_cast<double>(st.range.max);
-  } else {
-    p *= static_cast<double>(sc.vscale);
-  }
-  return bounded_sum(static_cast<long long>(st.margin) + sc.e, std::trunc(bound(p)));
+  return row(rows_of(st, sc), v);
 }
 
 void draw_frame(const RunState& st) {
