@@ -15,13 +15,17 @@ struct alignas(64) Part {
 };
 
 void scan_block(LineReader& lines, const char* tform, Part& part) {
-  part.range = Range();
-  part.records = 0;
+  Range range;
+  Sample s;
+  int records = 0;
   part.stop = BlockStop();
-  while (next_block_record(lines, part.last, part.records + 1, tform, part.stop)) {
-    add_to_range(part.range, part.last);
-    ++part.records;
+  while (next_block_record(lines, s, records + 1, tform, part.stop)) {
+    add_to_range(range, s);
+    ++records;
   }
+  part.range = range;
+  part.records = records;
+  part.last = s;
 }
 
 // Adds a later block's range as if its records had followed one by one: the

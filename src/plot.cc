@@ -22,21 +22,24 @@ double bound(double v) {
   return v < -kPixelBound ? -kPixelBound : v > kPixelBound ? kPixelBound : v;
 }
 
-int bounded_sum(long long a, double b) {
-  return static_cast<int>(bound(static_cast<double>(a) + bound(b)));
+// a + b for an a near the image and a whole b, bounded like b. The sum is
+// exact, as it would be in double.
+int bounded_sum(long long a, long long b) {
+  constexpr long long kBound = static_cast<long long>(kPixelBound);
+  long long s = a + b;
+  return static_cast<int>(s < -kBound ? -kBound : s > kBound ? kBound : s);
 }
 
-// a + floor(b), or a + trunc(b), bounded as bounded_sum does: b is bounded
-// first, so it converts to an integer exactly, without a library call.
+// a + floor(b) and a + trunc(b): bounding b first makes its conversion to an
+// integer exact, without a library call.
 int bounded_floor_sum(long long a, double b) {
   b = bound(b);
   long long f = static_cast<long long>(b);
-  if (static_cast<double>(f) > b) --f;
-  return bounded_sum(a, static_cast<double>(f));
+  return bounded_sum(a, static_cast<double>(f) > b ? f - 1 : f);
 }
 
 int bounded_trunc_sum(long long a, double b) {
-  return bounded_sum(a, static_cast<double>(static_cast<long long>(bound(b))));
+  return bounded_sum(a, static_cast<long long>(bound(b)));
 }
 
 // The constants of map_y, worked out once.
@@ -113,11 +116,14 @@ struct Point {
 // sample is mapped once, not again as the previous sample of the next record.
 Point map_record(const RunState& st, const Scales& sc, const Pass& p, const Sample& s, int* y) {
   Point pt{s.time > 0, s.time > 0 ? map_x(st, sc, s.time) : 0, 0};
-  for (int i = 0; i < p.count; ++i) {
+  // Copies: as far as the compiler knows, a row written to y may change p.
+  const int count = p.count;
+  const Rows rows = p.rows;
+  for (int i = 0; i < count; ++i) {
     int n = p.series[i];
     if (!has_value(s, n)) continue;
     pt.valid |= 1u << i;
-    y[i] = row(p.rows, s.values[n]);
+    y[i] = row(rows, s.values[n]);
   }
   return pt;
 }
@@ -150,15 +156,20 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   const Mapped& prev = p.buffer[1 - p.next];
   if (pt.has_x) cur.x = pt.x;
   cur.valid = pt.valid;
-  for (int i = 0; i < p.count; ++i) {
-    if (!(pt.valid >> i & 1)) continue;
-    cur.y[i] = y[i];
-    if (!(prev.valid >> i & 1)) {
-      gdImageSetPixel(st.im_out, cur.x, y[i], p.colour[i]);
-    } else if (cur.x == prev.x && p.plain[i]) {
-      fast_column(st.im_out, cur.x, prev.y[i], y[i], p.colour[i]);
+  // Copies: as far as the compiler knows, a pixel written may change p.
+  const int count = p.count, x = cur.x, x_prev = prev.x;
+  const uint32_t valid = pt.valid, valid_prev = prev.valid;
+  gdImagePtr im = st.im_out;
+  for (int i = 0; i < count; ++i) {
+    if (!(valid >> i & 1)) continue;
+    int y_cur = y[i], y_prev = prev.y[i], colour = p.colour[i];
+    cur.y[i] = y_cur;
+    if (!(valid_prev >> i & 1)) {
+      gdImageSetPixel(im, x, y_cur, colour);
+    } else if (x == x_prev && p.plain[i]) {
+      fast_column(im, x, y_prev, y_cur, colour);
     } else {
-      gdImageLine(st.im_out, prev.x, prev.y[i], cur.x, y[i], p.colour[i]);
+      gdImageLine(im, x_prev, y_prev, x, y_cur, colour);
     }
   }
   p.next = 1 - p.next;
