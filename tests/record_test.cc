@@ -25,6 +25,7 @@ struct Buffer {
   float values[kMaxSeries];
   int flags[kMaxSeries];
   time_t time = kOldTime;
+  int columns = -1;
   Buffer() {
     for (int n = 0; n < kMaxSeries; ++n) {
       values[n] = kOldValue + n;
@@ -43,7 +44,7 @@ struct Buffer {
 int parse(const std::string& line, Buffer& b, const char* tform = "dmyHMS", int line_number = 1) {
   // Sized exactly, NUL included: no spare capacity to hide an overrun.
   std::vector<char> text(line.c_str(), line.c_str() + line.size() + 1);
-  return parse_record(text.data(), b.values, b.flags, line_number, &b.time, tform);
+  return parse_record(text.data(), b.values, b.flags, line_number, &b.time, tform, &b.columns);
 }
 
 std::string fatal_message(const std::string& line, int line_number, const char* tform = "dmyHMS") {
@@ -96,6 +97,10 @@ TEST(RecordTest, GoodRecords) {
       {"12/05/99 10:30:00,,abc, 7,8x,#5\n", 926505000, {{0, 0}, {0, 0}, {7, 1}, {8, 1}, {0, 0}}},
       {"12/05/99 10:30:00,1.5,\r\n", 926505000, {{1.5f, 1}, {0.0f, 0}}},
       {std::string("12/05/99 10:30:00,1\0,2,3\n", 25), 926505000, {{1.0f, 1}}},
+      // Numbers strtod reads itself end where it says, before the next ','.
+      {"12/05/99 10:30:00,0x1p3,-inf,1e400,abc 5,7\n",
+       926505000,
+       {{8, 1}, {-INFINITY, 1}, {INFINITY, 1}, {0, 0}, {7, 1}}},
       // Month correction: 12 is December, month 0 the December before.
       {"31/12/99 00:00:00,1\n", 946598400, {{1.0f, 1}}},
       {"1/0/99 00:00:00,1\n", 912470400, {{1.0f, 1}}},
@@ -107,6 +112,7 @@ TEST(RecordTest, GoodRecords) {
     Buffer b;
     ASSERT_EQ(parse(c.line, b), 0);
     EXPECT_EQ(b.time, c.time);
+    EXPECT_EQ(b.columns, static_cast<int>(c.present.size()));
     for (int n = 0; n < kMaxSeries; ++n) {
       bool has = n < static_cast<int>(c.present.size());
       float value = has ? c.present[n].first : kOldValue + n;
@@ -122,6 +128,7 @@ TEST(RecordTest, AtMost32Columns) {
   for (int n = 1; n <= 40; ++n) line += "," + std::to_string(n);
   Buffer b;
   ASSERT_EQ(parse(line + "\n", b), 0);
+  EXPECT_EQ(b.columns, kMaxSeries);
   for (int n = 0; n < kMaxSeries; ++n) {
     EXPECT_EQ(b.values[n], n + 1.0f);
     EXPECT_EQ(b.flags[n], 1);
