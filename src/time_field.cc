@@ -11,14 +11,15 @@ bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// The decimal value of a digit run; a run too long for int saturates.
-int digits_value(const char* s) {
+// Reads the digit run at s into *value, returning its end; a run too long
+// for int saturates.
+char* read_digits(char* s, int* value) {
   long long n = 0;
   for (; is_digit(*s); ++s) {
-    n = n * 10 + (*s - '0');
-    if (n > INT_MAX) return INT_MAX;
+    if (n <= INT_MAX) n = n * 10 + (*s - '0');
   }
-  return static_cast<int>(n);
+  *value = n > INT_MAX ? INT_MAX : static_cast<int>(n);
+  return s;
 }
 
 void store_field(struct tm* tm, const char* tform, int i, int n) {
@@ -75,11 +76,11 @@ int get_time(char* text, struct tm* tm, const char* tform, const char** comma) {
       if (*p == '\0') return 2;
       ++p;
     }
-    char* end = p;
-    while (is_digit(*end)) ++end;
     // The number ends at its last digit whatever follows, so the text needs
     // no NUL written into it here.
-    store_field(tm, tform, i, digits_value(p));
+    int n;
+    char* end = read_digits(p, &n);
+    store_field(tm, tform, i, n);
     if (*end == ',' && !first_comma) first_comma = end;
     p = *end == '\0' ? end : end + 1;
     ++i;
