@@ -124,7 +124,8 @@ bool next_block_record(LineReader& lines, Sample& s, int number, const char* tfo
   try {
     while (char* line = lines.next()) {
       try {
-        if (parse_record(line, s.values, s.flags, number, &s.time, tform, &s.columns) == 0) return true;
+        if (parse_record(line, s.values, s.flags, number, &s.time, tform, &s.columns) == 0)
+          return true;
       } catch (const Fatal&) {
         stop.error = std::current_exception();
         stop.refused = true;

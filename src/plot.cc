@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "block_pool.h"
+#include "column_run.h"
 #include "fast_line.h"
 #include "line_reader.h"
 #include "record.h"
@@ -53,8 +54,12 @@ struct Rows {
 
 Rows rows_of(const RunState& st, const Scales& sc) {
   const Range& r = st.range;
-  Rows rows{r.min, r.max, static_cast<double>(sc.e - 1), static_cast<double>(sc.vscale),
-            std::isinf(sc.vscale), static_cast<long long>(st.margin) + sc.e};
+  Rows rows{r.min,
+            r.max,
+            static_cast<double>(sc.e - 1),
+            static_cast<double>(sc.vscale),
+            std::isinf(sc.vscale),
+            static_cast<long long>(st.margin) + sc.e};
   // A range narrower than 1 / FLT_MAX overflows the float scale; dividing
   // in double keeps it on the plot instead of throwing max off the image.
   if (rows.divide) rows.scale = static_cast<double>(r.min) - static_cast<double>(r.max);
@@ -97,11 +102,13 @@ struct Pass {
   int series[kMaxSeries];
   int count = 0;
   Rows rows;
-  int colour[kMaxSeries];    // of the i-th active series
-  bool plain[kMaxSeries];    // whose vertical steps fast_column may draw
+  int colour[kMaxSeries];   // of the i-th active series
+  bool plain[kMaxSeries];   // whose vertical steps fast_column may draw
+  uint32_t plain_mask = 0;  // the same, bit i for series i
   Mapped buffer[2];
   int next = 0;
-  int records = 0;  // good records drawn
+  int records = 0;    // good records drawn
+  int runs_from = 0;  // no runs are tried before this many records
 };
 
 // One good record mapped to pixels: its x, unless its time is 0 or before
@@ -136,6 +143,7 @@ Pass start_pass(const RunState& st, const Scales& sc) {
     p.series[p.count] = n;
     p.colour[p.count] = st.colours[n];
     p.plain[p.count] = plain_palette(st.im_out, st.colours[n]);
+    if (p.plain[p.count]) p.plain_mask |= 1u << p.count;
     ++p.count;
   }
   // Both x start at the margin. Buffer 1 is read first, so only buffer 2's
@@ -147,6 +155,18 @@ Pass start_pass(const RunState& st, const Scales& sc) {
   m.x = pt.has_x ? pt.x : st.margin;
   m.valid = pt.valid;
   return p;
+}
+
+// Takes one good record into the next buffer, as drawing it leaves them.
+void keep_record(Pass& p, const Point& pt, const int* y) {
+  Mapped& cur = p.buffer[p.next];
+  if (pt.has_x) cur.x = pt.x;
+  cur.valid = pt.valid;
+  for (int i = 0; i < p.count; ++i) {
+    if (pt.valid >> i & 1) cur.y[i] = y[i];
+  }
+  p.next = 1 - p.next;
+  ++p.records;
 }
 
 // Draws one good record into the next buffer: what plot_to_point draws for
@@ -197,6 +217,59 @@ void parse_block(LineReader& lines, const RunState& st, const Scales& sc, const 
   }
 }
 
+// Runs shorter than this are drawn record by record; longer ones are cut,
+// since short spans meet less often. Where spans met, the series are close
+// there, and runs are not tried again for a while.
+constexpr size_t kMinRun = 8;
+constexpr size_t kMaxRun = 256;
+constexpr int kRetryAfter = 1024;
+
+// The records from k on that step straight down the column of the record
+// before them, with the same series valid, each plain; at most kMaxRun.
+size_t run_length(const Pass& p, const Part& part, size_t k) {
+  const Mapped& prev = p.buffer[1 - p.next];
+  if (p.records < p.runs_from || (prev.valid & ~p.plain_mask)) return 0;
+  size_t end = std::min(part.points.size(), k + kMaxRun);
+  size_t j = k;
+  while (j < end && part.points[j].has_x && part.points[j].x == prev.x &&
+         part.points[j].valid == prev.valid) {
+    ++j;
+  }
+  return j - k;
+}
+
+// Draws a block's records in order, painting runs in one column at once
+// where the result is the same.
+void draw_block(const RunState& st, Pass& p, const Part& part) {
+  const size_t total = part.points.size();
+  for (size_t k = 0; k < total;) {
+    size_t length = run_length(p, part, k);
+    const Mapped& prev = p.buffer[1 - p.next];
+    ColumnRun run{.x = prev.x,
+                  .count = p.count,
+                  .before = prev.y,
+                  .rows = part.rows.data() + k * p.count,
+                  .length = length,
+                  .valid = prev.valid,
+                  .colour = p.colour};
+    if (length >= kMinRun && paint_column_run(st.im_out, run)) {
+      // The buffers end as drawing the records one by one leaves them:
+      // the last two records, each in the buffer it goes to.
+      p.next = (p.next + static_cast<int>(length)) % 2;
+      p.records += static_cast<int>(length) - 2;
+      for (size_t r = k + length - 2; r < k + length; ++r) {
+        keep_record(p, part.points[r], part.rows.data() + r * p.count);
+      }
+      k += length;
+      continue;
+    }
+    if (length >= kMinRun) p.runs_from = p.records + kRetryAfter;
+    for (size_t end = k + std::max<size_t>(length, 1); k < end; ++k) {
+      draw_record(st, p, part.points[k], part.rows.data() + k * p.count);
+    }
+  }
+}
+
 // The pass over a big regular file: workers parse and map blocks of it, and
 // the records are drawn here in file order; false when not worth it.
 bool plot_in_blocks(const RunState& st, const Scales& sc, Pass& p, LineReader& in) {
@@ -207,9 +280,7 @@ bool plot_in_blocks(const RunState& st, const Scales& sc, Pass& p, LineReader& i
       in, count, [&](LineReader& lines, int slot) { parse_block(lines, st, sc, p, parts[slot]); },
       [&](int slot) {
         const Part& part = parts[slot];
-        for (size_t k = 0; k < part.points.size(); ++k) {
-          draw_record(st, p, part.points[k], &part.rows[k * p.count]);
-        }
+        draw_block(st, p, part);
         finish_block(part.stop, st.tform, p.records);
       });
   return true;

@@ -2,6 +2,7 @@
 // and-strtod-per-record build drew them: no speed-up may change an output byte.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -95,6 +96,19 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
     generated = read_file(path);
   }
   size_t cut = generated.find('\n', 60000) + 1;
+  // Forty records to a column: two series that cross, one with gaps, one
+  // that jumps about; a NaN and a time before 1970 among them.
+  std::string dense;
+  for (int k = 0; k < 4000; ++k) {
+    char line[128];
+    int t = k / 4, s = t % 60, m = t / 60;
+    snprintf(line, sizeof line, "12/05/99 10:%02d:%02d,%.3f,%.3f,%s,%d\n", m, s,
+             50 + 40 * sin(k / 300.0), 50 + 40 * cos(k / 250.0), k % 37 ? "10" : "",
+             80 + k * 7919 % 13);
+    dense += k == 1500   ? "31/12/69 23:59:59,1,2,3,4\n"
+             : k == 2500 ? "12/05/99 10:41:40,nan\n"
+                         : line;
+  }
   std::string long_line = "12/05/99 10:40:00," + std::string(900, '7') + ",3\n";
   struct Case {
     const char* what;
@@ -103,6 +117,7 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
   };
   const Case kCases[] = {
       {"generated log", generated, "dmyHMS"},
+      {"many records to a column", dense, "dmyHMS"},
       {"skipped lines of every kind",
        "# head\n\ntime,a,b\n12/05/99 10:30:00,1,2\r\n  # note 12/05/99\n12/05/99 10:31:00,,3\n"
        "12/05/99 10:32:00,x,4\n12/05/99 10:33:00,5",
