@@ -102,9 +102,8 @@ struct Pass {
   int series[kMaxSeries];
   int count = 0;
   Rows rows;
-  int colour[kMaxSeries];   // of the i-th active series
-  bool plain[kMaxSeries];   // whose vertical steps fast_column may draw
-  uint32_t plain_mask = 0;  // the same, bit i for series i
+  int colour[kMaxSeries];  // of the i-th active series
+  uint32_t plain = 0;      // bit i: fast_column may draw series i
   Mapped buffer[2];
   int next = 0;
   int records = 0;    // good records drawn
@@ -142,8 +141,7 @@ Pass start_pass(const RunState& st, const Scales& sc) {
     if (!st.range.active[n]) continue;
     p.series[p.count] = n;
     p.colour[p.count] = st.colours[n];
-    p.plain[p.count] = plain_palette(st.im_out, st.colours[n]);
-    if (p.plain[p.count]) p.plain_mask |= 1u << p.count;
+    if (plain_palette(st.im_out, st.colours[n])) p.plain |= 1u << p.count;
     ++p.count;
   }
   // Both x start at the margin. Buffer 1 is read first, so only buffer 2's
@@ -186,7 +184,7 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
     cur.y[i] = y_cur;
     if (!(valid_prev >> i & 1)) {
       gdImageSetPixel(im, x, y_cur, colour);
-    } else if (x == x_prev && p.plain[i]) {
+    } else if (x == x_prev && (p.plain >> i & 1)) {
       fast_column(im, x, y_prev, y_cur, colour);
     } else {
       gdImageLine(im, x_prev, y_prev, x, y_cur, colour);
@@ -228,7 +226,7 @@ constexpr int kRetryAfter = 1024;
 // before them, with the same series valid, each plain; at most kMaxRun.
 size_t run_length(const Pass& p, const Part& part, size_t k) {
   const Mapped& prev = p.buffer[1 - p.next];
-  if (p.records < p.runs_from || (prev.valid & ~p.plain_mask)) return 0;
+  if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
   while (j < end && part.points[j].has_x && part.points[j].x == prev.x &&
