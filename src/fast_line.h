@@ -24,7 +24,14 @@ inline void fast_column(gdImagePtr im, int x, int y1, int y2, int colour) {
   for (int y = top; y <= bottom; ++y) rows[y][x] = static_cast<unsigned char>(colour);
 }
 
-// Draws what gdImageLine(im, x1, y1, x2, y2, colour) draws.
-void fast_line(gdImagePtr im, int x1, int y1, int x2, int y2, int colour);
+// Draws what gdImageLine(im, x1, y1, x2, y2, colour) draws; `plain` is
+// plain_palette(im, colour), worked out once by the caller.
+inline void fast_line(gdImagePtr im, int x1, int y1, int x2, int y2, int colour, bool plain) {
+  if (x1 == x2 && plain) {
+    fast_column(im, x1, y1, y2, colour);
+  } else {
+    gdImageLine(im, x1, y1, x2, y2, colour);
+  }
+}
 
 #endif  // TRENDLE_FAST_LINE_H_

@@ -78,13 +78,13 @@ bool has_value(const Sample& s, int n) {
 }
 
 // A line from the previous sample to the current one, or a single pixel when
-// there is no previous sample.
-void draw_step(const RunState& st, int n, int x_cur, int y_cur, int x_prev, const int* y_prev) {
-  int colour = st.colours[n];
+// there is no previous sample. `plain`: plain_palette for the colour.
+void draw_step(gdImagePtr im, int colour, bool plain, int x_cur, int y_cur, int x_prev,
+               const int* y_prev) {
   if (y_prev) {
-    fast_line(st.im_out, x_prev, *y_prev, x_cur, y_cur, colour);
+    fast_line(im, x_prev, *y_prev, x_cur, y_cur, colour, plain);
   } else {
-    gdImageSetPixel(st.im_out, x_cur, y_cur, colour);
+    gdImageSetPixel(im, x_cur, y_cur, colour);
   }
 }
 
@@ -180,15 +180,9 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   gdImagePtr im = st.im_out;
   for (int i = 0; i < count; ++i) {
     if (!(valid >> i & 1)) continue;
-    int y_cur = y[i], y_prev = prev.y[i], colour = p.colour[i];
-    cur.y[i] = y_cur;
-    if (!(valid_prev >> i & 1)) {
-      gdImageSetPixel(im, x, y_cur, colour);
-    } else if (x == x_prev && (p.plain >> i & 1)) {
-      fast_column(im, x, y_prev, y_cur, colour);
-    } else {
-      gdImageLine(im, x_prev, y_prev, x, y_cur, colour);
-    }
+    cur.y[i] = y[i];
+    draw_step(im, p.colour[i], p.plain >> i & 1, x, y[i], x_prev,
+              valid_prev >> i & 1 ? &prev.y[i] : nullptr);
   }
   p.next = 1 - p.next;
   ++p.records;
@@ -317,8 +311,9 @@ void plot_to_point(const RunState& st, const Scales& sc, int n, int x_cur, int x
                    const Sample& cur, const Sample& prev) {
   if (!has_value(cur, n)) return;
   int y_prev = has_value(prev, n) ? map_y(st, sc, prev.values[n]) : 0;
-  draw_step(st, n, x_cur, map_y(st, sc, cur.values[n]), x_prev,
-            has_value(prev, n) ? &y_prev : nullptr);
+  int colour = st.colours[n];
+  draw_step(st.im_out, colour, plain_palette(st.im_out, colour), x_cur,
+            map_y(st, sc, cur.values[n]), x_prev, has_value(prev, n) ? &y_prev : nullptr);
 }
 
 // What plot_to_point draws for every active series of every record, with

@@ -28,7 +28,7 @@ int differing_pixels(int width, int height, int lines, bool vertical, uint64_t s
     int x2 = vertical ? x1 : next(-20, width + 20);
     int colour = next(2, 33);
     gdImageLine(want.get(), x1, y1, x2, y2, colour);
-    fast_line(got.get(), x1, y1, x2, y2, colour);
+    fast_line(got.get(), x1, y1, x2, y2, colour, plain_palette(got.get(), colour));
   }
   int differ = 0;
   for (int y = 0; y < height; ++y)
