@@ -22,4 +22,4 @@ install:
 	cmake --install build/release --prefix $(PREFIX)
 
 format:
-	clang-format -i src/*.cc src/*.h tests/*.cc tests/*.h
+	clang-format -i src/*/*.cc src/*/*.h tests/*.cc tests/*.h fuzz/*.cc

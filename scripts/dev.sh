@@ -2,7 +2,6 @@
 # Developer entry point: installs what the build needs, then builds and runs.
 #   scripts/dev.sh example   build, then chart the bundled example log
 #   scripts/dev.sh test      build and pass every test, plain and sanitized
-#   scripts/dev.sh bench     release build, then the benchmarks
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -1,0 +1,74 @@
+#include "chart/labels.h"
+
+#include <gdfonts.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+unsigned char* text(char* s) {
+  return reinterpret_cast<unsigned char*>(s);
+}
+
+void draw_value_labels(const RunState& st, gdFontPtr font, char* buf, size_t size) {
+  int x = st.margin / 2 - font->h / 2;
+  int black = st.colours[0];
+  // The products are unsigned, as the label lengths are.
+  snprintf(buf, size, "%g", static_cast<double>(st.range.min));
+  size_t len = strlen(buf);
+  int y = st.height - st.margin + static_cast<int>(len * font->w / 3u);
+  gdImageStringUp(st.im_out, font, x, y, text(buf), black);
+
+  snprintf(buf, size, "%g", static_cast<double>(st.range.max));
+  len = strlen(buf);
+  y = st.margin + static_cast<int>(len * (font->w + font->w) / 3u);
+  gdImageStringUp(st.im_out, font, x, y, text(buf), black);
+}
+
+}  // namespace
+
+void draw_key(const RunState& st, int width) {
+  const Range& r = st.range;
+  if (r.num_active == 0) return;
+  gdFontPtr font = gdFontGetSmall();
+  int slot = (width - st.margin) / (r.num_active > 3 ? r.num_active : 4);
+  int third = slot / 3, half = slot / 2;
+  int ly = st.margin / 2, ty = st.margin / 2 - font->h / 2;
+  int k = 0;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (!r.active[n]) continue;
+    int x0 = k * slot + st.margin;
+    gdImageLine(st.im_out, x0, ly, x0 + third, ly, st.colours[n]);
+    char number[4];
+    snprintf(number, sizeof number, "%d", n);
+    gdImageString(st.im_out, font, x0 + half, ty, text(number), st.colours[0]);
+    ++k;
+  }
+}
+
+size_t format_time(char* buf, size_t size, time_t t, time_t span) {
+  struct tm tm;
+  if (!localtime_r(&t, &tm)) {
+    if (size > 0) buf[0] = '\0';
+    return 0;
+  }
+  const char* format = span < 100 ? "%H:%M:%S" : span <= 86399 ? "%H:%M" : "%d,%H:%M";
+  size_t n = strftime(buf, size, format, &tm);
+  if (n == 0 && size > 0) buf[0] = '\0';
+  return n;
+}
+
+void draw_labels(const RunState& st) {
+  gdFontPtr font = gdFontGetSmall();
+  char buf[64];
+  draw_value_labels(st, font, buf, sizeof buf);
+
+  time_t span = st.range.end_time - st.range.start_time;
+  int y = st.height - st.margin / 2 - font->h / 2 + 2;
+  format_time(buf, 31, st.range.start_time, span);
+  gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
+  format_time(buf, 31, st.range.end_time, span);
+  int len = static_cast<int>(strlen(buf));
+  gdImageString(st.im_out, font, st.width - len * font->w - 2, y, text(buf), st.colours[0]);
+}

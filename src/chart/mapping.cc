@@ -1,0 +1,61 @@
+#include "chart/mapping.h"
+
+#include <cmath>
+
+namespace {
+
+// Pixel positions are bounded to about +-2^29 before any conversion to int,
+// so that a point far outside the image stays defined; gd clips it.
+constexpr double kPixelBound = 536870912.0;
+
+double bound(double v) {
+  if (std::isnan(v)) return 0;
+  // Comparisons, not fmax/fmin: those are library calls, made per sample.
+  return v < -kPixelBound ? -kPixelBound : v > kPixelBound ? kPixelBound : v;
+}
+
+// a + b for an a near the image and a whole b, bounded like b. The sum is
+// exact, as it would be in double.
+int bounded_sum(long long a, long long b) {
+  constexpr long long kBound = static_cast<long long>(kPixelBound);
+  long long s = a + b;
+  return static_cast<int>(s < -kBound ? -kBound : s > kBound ? kBound : s);
+}
+
+}  // namespace
+
+Mapping make_mapping(const RunState& st) {
+  const Range& r = st.range;
+  int e = st.height - 2 * st.margin;
+  float vscale =
+      static_cast<float>(1.0 / (static_cast<double>(r.min) - static_cast<double>(r.max)));
+  Mapping m{
+      .start_time = r.start_time,
+      .margin = st.margin,
+      .hscale = static_cast<float>(st.plot_width / static_cast<double>(r.end_time - r.start_time)),
+      .min = r.min,
+      .max = r.max,
+      .e1 = static_cast<double>(e - 1),
+      .vscale = vscale,
+      .divide = std::isinf(vscale),
+      .base = static_cast<long long>(st.margin) + e};
+  // A range narrower than 1 / FLT_MAX overflows the float scale; dividing
+  // in double keeps it on the plot instead of throwing max off the image.
+  if (m.divide) m.vscale = static_cast<double>(r.min) - static_cast<double>(r.max);
+  return m;
+}
+
+int map_x(const Mapping& m, time_t t) {
+  double dt = static_cast<double>(t - m.start_time);
+  // floor by conversion: bounding first makes it exact, without a library call.
+  double b = bound(dt * static_cast<double>(m.hscale) + 0.5);
+  long long f = static_cast<long long>(b);
+  return bounded_sum(m.margin, static_cast<double>(f) > b ? f - 1 : f);
+}
+
+int map_y(const Mapping& m, float v) {
+  if (std::isinf(v)) v = v > 0 ? m.max : m.min;
+  double p = m.e1 * (static_cast<double>(v) - static_cast<double>(m.min));
+  p = m.divide ? p / m.vscale : p * m.vscale;
+  return bounded_sum(m.base, static_cast<long long>(bound(p)));
+}

@@ -1,0 +1,236 @@
+#include "chart/plot.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "chart/column_run.h"
+#include "chart/fast_line.h"
+#include "chart/mapping.h"
+#include "input/blocks.h"
+#include "input/line_reader.h"
+#include "input/record.h"
+
+namespace {
+
+bool has_value(const Sample& s, int n) {
+  return s.flags[n] && !std::isnan(s.values[n]);
+}
+
+// A line from the previous sample to the current one, or a single pixel when
+// there is no previous sample. `plain`: plain_palette for the colour.
+void draw_step(gdImagePtr im, int colour, bool plain, int x_cur, int y_cur, int x_prev,
+               const int* y_prev) {
+  if (y_prev) {
+    fast_line(im, x_prev, *y_prev, x_cur, y_cur, colour, plain);
+  } else {
+    gdImageSetPixel(im, x_cur, y_cur, colour);
+  }
+}
+
+// The x and the rows of the record one sample buffer holds. Bit i of
+// `valid`, and y[i], are for the i-th active series.
+struct Mapped {
+  int x;
+  uint32_t valid;
+  int y[kMaxSeries];
+};
+
+// The state of the pass: the active series, and which buffer the next record
+// goes to, buffer 1 first.
+struct Pass {
+  int series[kMaxSeries];
+  int count = 0;
+  Mapping map;
+  int colour[kMaxSeries];  // of the i-th active series
+  uint32_t plain = 0;      // bit i: fast_column may draw series i
+  Mapped buffer[2];
+  int next = 0;
+  int records = 0;    // good records drawn
+  int runs_from = 0;  // no runs are tried before this many records
+};
+
+// One good record mapped to pixels: its x, unless its time is 0 or before
+// (then its buffer keeps the x it had), and the rows of its valid values.
+struct Point {
+  bool has_x;
+  int x;
+  uint32_t valid;
+};
+
+// Maps the record in `s`, writing the rows of its valid values to `y`. Each
+// sample is mapped once, not again as the previous sample of the next record.
+Point map_record(const Pass& p, const Sample& s, int* y) {
+  Point pt{s.time > 0, s.time > 0 ? map_x(p.map, s.time) : 0, 0};
+  // Copies: as far as the compiler knows, a row written to y may change p.
+  const int count = p.count;
+  const Mapping map = p.map;
+  for (int i = 0; i < count; ++i) {
+    int n = p.series[i];
+    if (!has_value(s, n)) continue;
+    pt.valid |= 1u << i;
+    y[i] = map_y(map, s.values[n]);
+  }
+  return pt;
+}
+
+Pass start_pass(const RunState& st) {
+  Pass p;
+  p.map = make_mapping(st);
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (!st.range.active[n]) continue;
+    p.series[p.count] = n;
+    p.colour[p.count] = st.colours[n];
+    if (plain_palette(st.im_out, st.colours[n])) p.plain |= 1u << p.count;
+    ++p.count;
+  }
+  // Both buffers start empty, at the margin.
+  for (Mapped& m : p.buffer) {
+    m.x = st.margin;
+    m.valid = 0;
+  }
+  return p;
+}
+
+// Takes one good record into the next buffer, as drawing it leaves them.
+void keep_record(Pass& p, const Point& pt, const int* y) {
+  Mapped& cur = p.buffer[p.next];
+  if (pt.has_x) cur.x = pt.x;
+  cur.valid = pt.valid;
+  for (int i = 0; i < p.count; ++i) {
+    if (pt.valid >> i & 1) cur.y[i] = y[i];
+  }
+  p.next = 1 - p.next;
+  ++p.records;
+}
+
+// Draws one good record into the next buffer: what plot_to_point draws for
+// each active series, in order.
+void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
+  Mapped& cur = p.buffer[p.next];
+  const Mapped& prev = p.buffer[1 - p.next];
+  if (pt.has_x) cur.x = pt.x;
+  cur.valid = pt.valid;
+  // Copies: as far as the compiler knows, a pixel written may change p.
+  const int count = p.count, x = cur.x, x_prev = prev.x;
+  const uint32_t valid = pt.valid, valid_prev = prev.valid;
+  gdImagePtr im = st.im_out;
+  for (int i = 0; i < count; ++i) {
+    if (!(valid >> i & 1)) continue;
+    cur.y[i] = y[i];
+    draw_step(im, p.colour[i], p.plain >> i & 1, x, y[i], x_prev,
+              valid_prev >> i & 1 ? &prev.y[i] : nullptr);
+  }
+  p.next = 1 - p.next;
+  ++p.records;
+}
+
+// The good records of one block, parsed and mapped by a worker; on cache
+// lines of its own.
+struct alignas(64) Part {
+  std::vector<Point> points;
+  std::vector<int> rows;  // `count` per record
+  BlockStop stop;
+};
+
+void parse_block(LineReader& lines, const char* tform, const Pass& p, Part& part) {
+  part.points.clear();
+  part.rows.clear();
+  part.stop = BlockStop();
+  Sample s;
+  while (next_block_record(lines, tform, s, part.stop)) {
+    size_t n = part.rows.size();
+    part.rows.resize(n + p.count);
+    part.points.push_back(map_record(p, s, part.rows.data() + n));
+  }
+}
+
+// Runs shorter than this are drawn record by record; longer ones are cut,
+// since short spans meet less often. Where spans met, the series are close
+// there, and runs are not tried again for a while.
+constexpr size_t kMinRun = 8;
+constexpr size_t kMaxRun = 256;
+constexpr int kRetryAfter = 1024;
+
+// The records from k on that step straight down the column of the record
+// before them, with the same series valid, each plain; at most kMaxRun.
+size_t run_length(const Pass& p, const Part& part, size_t k) {
+  const Mapped& prev = p.buffer[1 - p.next];
+  if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
+  size_t end = std::min(part.points.size(), k + kMaxRun);
+  size_t j = k;
+  while (j < end && part.points[j].has_x && part.points[j].x == prev.x &&
+         part.points[j].valid == prev.valid) {
+    ++j;
+  }
+  return j - k;
+}
+
+// Draws a block's records in order, painting runs in one column at once
+// where the result is the same.
+void draw_block(const RunState& st, Pass& p, const Part& part) {
+  const size_t total = part.points.size();
+  for (size_t k = 0; k < total;) {
+    size_t length = run_length(p, part, k);
+    const Mapped& prev = p.buffer[1 - p.next];
+    ColumnRun run{.x = prev.x,
+                  .count = p.count,
+                  .before = prev.y,
+                  .rows = part.rows.data() + k * p.count,
+                  .length = length,
+                  .valid = prev.valid,
+                  .colour = p.colour};
+    if (length >= kMinRun && paint_column_run(st.im_out, run)) {
+      // The buffers end as drawing the records one by one leaves them:
+      // the last two records, each in the buffer it goes to.
+      p.next = (p.next + static_cast<int>(length)) % 2;
+      p.records += static_cast<int>(length) - 2;
+      for (size_t r = k + length - 2; r < k + length; ++r) {
+        keep_record(p, part.points[r], part.rows.data() + r * p.count);
+      }
+      k += length;
+      continue;
+    }
+    if (length >= kMinRun) p.runs_from = p.records + kRetryAfter;
+    for (size_t end = k + std::max<size_t>(length, 1); k < end; ++k) {
+      draw_record(st, p, part.points[k], part.rows.data() + k * p.count);
+    }
+  }
+}
+
+// The pass over a big regular file: workers parse and map blocks of it, and
+// the records are drawn here in file order.
+void plot_in_blocks(const RunState& st, Pass& p, LineReader& in, int count) {
+  Part parts[kSlots];
+  run_in_order(
+      in, count, [&](LineReader& lines, int slot) { parse_block(lines, st.tform, p, parts[slot]); },
+      [&](int slot) {
+        const Part& part = parts[slot];
+        draw_block(st, p, part);
+        finish_block(part.stop, p.records + 1);
+      });
+}
+
+}  // namespace
+
+void draw_frame(const RunState& st) {
+  int left = st.margin, top = st.margin;
+  int right = st.width - 1, bottom = st.height - st.margin - 1;
+  gdImageDashedLine(st.im_out, left, top, right, top, st.grid);
+  gdImageDashedLine(st.im_out, right, top, right, bottom, st.grid);
+  gdImageDashedLine(st.im_out, right, bottom, left, bottom, st.grid);
+  gdImageDashedLine(st.im_out, left, bottom, left, top, st.grid);
+}
+
+// Each time and each value is mapped once, not again as the previous sample
+// of the next record.
+void plot_pass(const RunState& st, LineReader& in) {
+  Pass p = start_pass(st);
+  if (int count = block_count(in)) {
+    plot_in_blocks(st, p, in, count);
+    return;
+  }
+  Sample s;
+  int y[kMaxSeries];
+  while (next_record(in, st.tform, p.records + 1, s)) draw_record(st, p, map_record(p, s, y), y);
+}

@@ -1,0 +1,17 @@
+// The plot area: the dashed frame and the second pass, which draws every
+// active series as lines between consecutive valid samples.
+#ifndef TRENDLE_CHART_PLOT_H_
+#define TRENDLE_CHART_PLOT_H_
+
+#include "driver/run_state.h"
+
+class LineReader;
+
+void draw_frame(const RunState& st);
+
+// Reads the (rewound) input again. Each record draws, per active series with
+// a value, a line from the previous record's value, or a single pixel when
+// that record had none; NaN is no value. Records are drawn in file order.
+void plot_pass(const RunState& st, LineReader& in);
+
+#endif  // TRENDLE_CHART_PLOT_H_

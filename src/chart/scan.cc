@@ -1,0 +1,106 @@
+#include "chart/scan.h"
+
+#include <cmath>
+
+#include "driver/fatal.h"
+#include "input/blocks.h"
+#include "input/line_reader.h"
+#include "input/record.h"
+
+namespace {
+
+// Adds one good record to the range. Non-finite values never widen min and
+// max; an infinity still marks its series active, a NaN is a gap.
+void add_to_range(Range& range, const Sample& s) {
+  if (range.start_time == 0) range.start_time = s.time;
+  range.end_time = s.time;
+  for (int n = 0; n < s.columns; ++n) {
+    if (!s.flags[n]) continue;
+    float v = s.values[n];
+    if (std::isnan(v)) continue;
+    if (std::isfinite(v)) {
+      if (v > range.max) range.max = v;
+      if (v < range.min) range.min = v;
+    }
+    if (!range.active[n]) {
+      range.active[n] = 1;
+      ++range.num_active;
+    }
+  }
+}
+
+// Adds a later block's range as if its records had followed one by one: the
+// comparisons are the strict ones of add_to_range, so equal values (0 and
+// -0) keep the earlier one.
+void merge(Range& range, const Range& later, int later_records) {
+  if (range.start_time == 0) range.start_time = later.start_time;
+  if (later_records > 0) range.end_time = later.end_time;
+  if (later.max > range.max) range.max = later.max;
+  if (later.min < range.min) range.min = later.min;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (later.active[n] && !range.active[n]) {
+      range.active[n] = 1;
+      ++range.num_active;
+    }
+  }
+}
+
+// What one block adds to the scan, on cache lines of its own.
+struct alignas(64) Part {
+  Range range;  // of the block alone; start_time its first nonzero time
+  int records = 0;
+  BlockStop stop;
+};
+
+void scan_block(LineReader& lines, const char* tform, Part& part) {
+  Range range;
+  Sample s;
+  int records = 0;
+  part.stop = BlockStop();
+  while (next_block_record(lines, tform, s, part.stop)) {
+    add_to_range(range, s);
+    ++records;
+  }
+  part.range = range;
+  part.records = records;
+}
+
+void scan_in_blocks(RunState& st, LineReader& in, int count) {
+  Part parts[kSlots];
+  int records = 0;  // good records in the blocks merged so far
+  run_in_order(
+      in, count, [&](LineReader& lines, int slot) { scan_block(lines, st.tform, parts[slot]); },
+      [&](int slot) {
+        Part& part = parts[slot];
+        merge(st.range, part.range, part.records);
+        records += part.records;
+        finish_block(part.stop, records + 1);
+      });
+}
+
+}  // namespace
+
+void scan_file(RunState& st, LineReader& in) {
+  if (int count = block_count(in)) {
+    scan_in_blocks(st, in, count);
+    return;
+  }
+  Sample s;
+  for (int records = 0; next_record(in, st.tform, records + 1, s); ++records) {
+    add_to_range(st.range, s);
+  }
+  in.rewind();
+}
+
+void fix_ranges(Range& range) {
+  if (range.max == range.min) {
+    range.min = range.min - 1;
+    range.max = range.max + 1;
+  }
+  if (range.min >= range.max) gerr("Strange y limits");
+  if (range.start_time == range.end_time) {
+    range.start_time -= 1;
+    range.end_time += 1;
+  }
+  if (range.start_time >= range.end_time) gerr("Strange time limits");
+}

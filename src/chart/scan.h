@@ -1,0 +1,18 @@
+// The first pass: the value range, the time span and the series in use.
+#ifndef TRENDLE_CHART_SCAN_H_
+#define TRENDLE_CHART_SCAN_H_
+
+#include "driver/run_state.h"
+
+class LineReader;
+
+// Reads every record of `in` once, collecting st.range, then rewinds it. A
+// big regular file is shared out between threads by blocks, merged in file
+// order to exactly what one reading finds.
+void scan_file(RunState& st, LineReader& in);
+
+// Widens a zero-width value range or time span; raises "Strange y limits" or
+// "Strange time limits" when one stays unusable.
+void fix_ranges(Range& range);
+
+#endif  // TRENDLE_CHART_SCAN_H_

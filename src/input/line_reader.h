@@ -1,0 +1,68 @@
+// Reads an input stream line by line, each line whole whatever its length,
+// through large reads. An input that cannot be rewound (a pipe, a FIFO, a
+// terminal) is copied to an unnamed temporary file during the first pass so
+// that the second pass reads the same bytes. A reader can also be set to the
+// lines of one part of a regular file, so that threads share out a file.
+#ifndef TRENDLE_INPUT_LINE_READER_H_
+#define TRENDLE_INPUT_LINE_READER_H_
+
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+class LineReader {
+ public:
+  // Reads from `file` (not owned); `path` names it in the read-failed banner.
+  // Reads take up to `chunk` bytes (at least 64) at a time.
+  LineReader(FILE* file, const char* path, size_t chunk = 1 << 20);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, NUL-terminated, with its newline when it has one; nullptr at
+  // the end of the input. The text stays valid until the next
+  // call. A read error raises the "%s - read failed" banner.
+  const char* next();
+
+  // Starts the input again from its first byte.
+  void rewind();
+
+  // The size of the input when it is a regular file, else -1.
+  long long regular_size() const;
+
+  // A reader of the same input, for its parts (read_range).
+  LineReader(const LineReader& whole, size_t chunk);
+
+  // From here on, reads only the lines of a regular file that begin at a byte
+  // in [begin, end), each whole even where it runs past `end`. These reads do
+  // not move the file's offset, so readers on one file do not disturb each
+  // other.
+  void read_range(long long begin, long long end);
+
+ private:
+  bool fill();
+  void fail() const;
+
+  bool skip_to_range();
+
+  FILE* file_;
+  const char* path_;
+  int fd_;
+  size_t chunk_;
+  FILE* spool_ = nullptr;  // copy of a non-rewindable input, first pass only
+  bool spooling_ = false;
+  std::vector<char> buf_;
+  size_t pos_ = 0;      // start of the unread text
+  size_t end_ = 0;      // end of the bytes read
+  size_t scanned_ = 0;  // bytes from pos_ known to hold no newline
+  bool eof_ = false;
+  size_t held_at_ = 0;  // where a NUL stands in for a byte of the next line
+  char held_ = 0;
+  bool holding_ = false;
+  bool ranged_ = false;    // reading a part of the file, with pread
+  long long offset_ = 0;   // file offset of buf_[end_], when ranged
+  long long limit_ = 0;    // lines beginning here or later are not in the range
+  bool skipping_ = false;  // the line through the range's first byte is not in it
+};
+
+#endif  // TRENDLE_INPUT_LINE_READER_H_

@@ -1,0 +1,68 @@
+#include "input/record.h"
+
+#include <cstring>
+
+#include "driver/fatal.h"
+#include "input/line_reader.h"
+#include "input/time_cache.h"
+#include "input/time_field.h"
+#include "input/value_parse.h"
+
+Line parse_record(const char* line, const char* tform, Sample& s) {
+  const char* first = line;
+  // isspace's set in the C locale, without a call per line.
+  while (*first == ' ' || (*first >= '\t' && *first <= '\r')) ++first;
+  if (*first == '#') return Line::skipped;
+
+  struct tm tm;
+  const char* comma;
+  switch (get_time(line, &tm, tform, &comma)) {
+    case TimeField::none:
+      return Line::skipped;
+    case TimeField::unreadable:
+      return Line::unreadable;
+    case TimeField::read:
+      break;
+  }
+  tm.tm_mon -= 1;  // months are written from 1
+  s.time = local_seconds(&tm);
+
+  memset(s.flags, 0, sizeof s.flags);
+  int col = 0;
+  for (; comma && col < kMaxSeries; ++col) {
+    const char* text = comma + 1;
+    s.values[col] = parse_value(text, &comma);
+    s.flags[col] = comma != text;
+    // A number holds no ',', so the next one is at or after where it ended.
+    if (*comma != ',') comma = strchr(comma, ',');
+  }
+  s.columns = col;
+  return Line::record;
+}
+
+bool next_record(LineReader& in, const char* tform, int number, Sample& s) {
+  while (const char* line = in.next()) {
+    Line kind = parse_record(line, tform, s);
+    if (kind == Line::unreadable) gerr("Failed to read line %d.", number);
+    if (kind == Line::record) return true;
+  }
+  return false;
+}
+
+bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockStop& stop) {
+  try {
+    while (const char* line = lines.next()) {
+      Line kind = parse_record(line, tform, s);
+      stop.unreadable = kind == Line::unreadable;
+      if (kind != Line::skipped) return kind == Line::record;
+    }
+  } catch (...) {
+    stop.error = std::current_exception();
+  }
+  return false;
+}
+
+void finish_block(const BlockStop& stop, int number) {
+  if (stop.error) std::rethrow_exception(stop.error);
+  if (stop.unreadable) gerr("Failed to read line %d.", number);
+}

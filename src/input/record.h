@@ -1,0 +1,38 @@
+// Reads input lines into a sample. A line is a comment ('#' as its first
+// non-blank character), a line without a time, or a record: a time field, then
+// up to 32 value columns, each after a ','.
+#ifndef TRENDLE_INPUT_RECORD_H_
+#define TRENDLE_INPUT_RECORD_H_
+
+#include <exception>
+
+#include "input/sample.h"
+
+class LineReader;
+
+enum class Line { record, skipped, unreadable };
+
+// Takes one line into s: for a record its time, its columns' values and flags
+// (flags from s.columns on are 0); nothing changes for a skipped line or one
+// whose time field cannot be read. A bad tform letter raises its banner.
+Line parse_record(const char* line, const char* tform, Sample& s);
+
+// The next record of `in` into s; false at the end of the input. A time field
+// that cannot be read raises "Failed to read line %d." with `number`.
+bool next_record(LineReader& in, const char* tform, int number, Sample& s);
+
+// What stopped a worker thread's reading of its block of lines, if anything.
+struct BlockStop {
+  std::exception_ptr error;  // a banner raised while reading
+  bool unreadable = false;   // a line whose time field cannot be read
+};
+
+// next_record for a worker, which must not throw: false at the block's end or
+// when something stopped it, kept in `stop`.
+bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockStop& stop);
+
+// On the calling thread, after the block's records: raises what stopped the
+// block, naming an unreadable line by `number`, its number in the whole pass.
+void finish_block(const BlockStop& stop, int number);
+
+#endif  // TRENDLE_INPUT_RECORD_H_

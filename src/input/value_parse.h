@@ -1,0 +1,13 @@
+// Reads a number as strtod does, rounded to float, several times faster: the
+// digits of an ordinary decimal (at most 19 significant, a power of ten within
+// 1e-22 to 1e22) are turned into the correctly rounded double with one exact
+// multiplication or division; anything else (hex, inf, nan, long mantissas,
+// large exponents) is left to strtod itself.
+#ifndef TRENDLE_INPUT_VALUE_PARSE_H_
+#define TRENDLE_INPUT_VALUE_PARSE_H_
+
+// (float)strtod(text, end), with the same *end: text itself when no number
+// begins the text (after white space), and then the value 0.
+float parse_value(const char* text, const char** end);
+
+#endif  // TRENDLE_INPUT_VALUE_PARSE_H_

@@ -1,7 +1,0 @@
-#include <cstdio>
-
-#include "driver.h"
-
-int main(int argc, char** argv) {
-  return run_trendle(argc, argv, stderr);
-}
