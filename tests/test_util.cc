@@ -7,12 +7,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "driver.h"
+#include "driver/driver.h"
 
 ScratchDir::ScratchDir() {
   char tmpl[] = "/tmp/trendle-test-XXXXXX";
@@ -141,4 +142,25 @@ ScopedTz::~ScopedTz() {
     unsetenv("TZ");
   }
   tzset();
+}
+
+std::string unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    char c = text[++i];
+    if (c == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      const char* from = "nrtvf";
+      const char* to = "\n\r\t\v\f";
+      const char* at = strchr(from, c);
+      out += at ? to[at - from] : c;
+    }
+  }
+  return out;
 }

@@ -74,4 +74,7 @@ class ScopedTz {
   bool had_;
 };
 
+// Text with C escapes (\n \r \t \v \f \\ \xHH) made literal.
+std::string unescape(const std::string& text);
+
 #endif  // TRENDLE_TEST_UTIL_H_
