@@ -41,7 +41,11 @@ std::string outcome(const std::string& line, const std::string& tform) {
   }
   char when[64];
   struct tm tm;
-  strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", localtime_r(&s.time, &tm));
+  if (localtime_r(&s.time, &tm)) {
+    strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &tm);
+  } else {
+    snprintf(when, sizeof when, "@%lld", static_cast<long long>(s.time));
+  }
   std::string out = when + std::string(" |");
   for (int n = 0; n < s.columns; ++n) {
     char v[32];

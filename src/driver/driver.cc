@@ -28,6 +28,7 @@ constexpr const char* kFormatHelp =
     "H hour (0-23)\n"
     "M minute\n"
     "S second\n"
+    "s seconds since 1970-01-01 00:00:00 UTC (Unix time)\n"
     "e.g. \"dmyHMS\" for British format, \"mdyHMS\" for US.\n";
 
 int usage(FILE* err) {

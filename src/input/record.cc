@@ -8,15 +8,30 @@
 #include "input/time_field.h"
 #include "input/value_parse.h"
 
+namespace {
+
+bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// A cell that opens with a double quote (after blanks) is read from the
+// character after it, as exports that quote every field write numbers.
+const char* open_quote(const char* cell) {
+  const char* p = cell;
+  while (is_space(*p)) ++p;
+  return *p == '"' ? p + 1 : cell;
+}
+
+}  // namespace
+
 Line parse_record(const char* line, const char* tform, Sample& s) {
   const char* first = line;
   // isspace's set in the C locale, without a call per line.
-  while (*first == ' ' || (*first >= '\t' && *first <= '\r')) ++first;
+  while (is_space(*first)) ++first;
   if (*first == '#') return Line::skipped;
 
-  struct tm tm;
-  const char* comma;
-  switch (get_time(line, &tm, tform, &comma)) {
+  TimeFields field;
+  switch (get_time(line, tform, field)) {
     case TimeField::none:
       return Line::skipped;
     case TimeField::unreadable:
@@ -24,13 +39,17 @@ Line parse_record(const char* line, const char* tform, Sample& s) {
     case TimeField::read:
       break;
   }
-  tm.tm_mon -= 1;  // months are written from 1
-  s.time = local_seconds(&tm);
+  if (field.unix_seconds >= 0) {
+    s.time = static_cast<time_t>(field.unix_seconds);
+  } else {
+    field.tm.tm_mon -= 1;  // months are written from 1
+    s.time = local_seconds(&field.tm);
+  }
 
   memset(s.flags, 0, sizeof s.flags);
   int col = 0;
-  for (; comma && col < kMaxSeries; ++col) {
-    const char* text = comma + 1;
+  for (const char* comma = field.comma; comma && col < kMaxSeries; ++col) {
+    const char* text = open_quote(comma + 1);
     s.values[col] = parse_value(text, &comma);
     s.flags[col] = comma != text;
     // A number holds no ',', so the next one is at or after where it ended.

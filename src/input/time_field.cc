@@ -1,4 +1,4 @@
-#include "time_field.h"
+#include "input/time_field.h"
 
 #include <climits>
 #include <cstring>
@@ -11,18 +11,37 @@ bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Reads the digit run at s into *value, returning its end; a run too long
-// for int saturates.
-const char* read_digits(const char* s, int* value) {
-  long long n = 0;
+// Reads the digit run at s into *value, returning its end. A run past 18
+// digits saturates at kMaxUnixSeconds, without overflow.
+const char* read_digits(const char* s, long long* value) {
+  unsigned long long n = 0;  // below 10^18 before a step, below 2^64 after
   for (; is_digit(*s); ++s) {
-    if (n <= INT_MAX) n = n * 10 + (*s - '0');
+    if (n <= kMaxUnixSeconds) n = n * 10 + (*s - '0');
   }
-  *value = n > INT_MAX ? INT_MAX : static_cast<int>(n);
+  *value = n > kMaxUnixSeconds ? kMaxUnixSeconds : static_cast<long long>(n);
   return s;
 }
 
-void store_field(struct tm* tm, const char* tform, int i, int n) {
+// Whether a letter in use (the first six) is 's'.
+bool has_unix_letter(const char* tform) {
+  for (int i = 0; i < 6 && tform[i]; ++i) {
+    if (tform[i] == 's') return true;
+  }
+  return false;
+}
+
+// Whether the text before the first ',' holds a digit.
+bool digit_before_comma(const char* text) {
+  for (; *text && *text != ','; ++text) {
+    if (is_digit(*text)) return true;
+  }
+  return false;
+}
+
+void store_field(TimeFields& out, const char* tform, int i, long long value) {
+  struct tm* tm = &out.tm;
+  // Every letter but 's' takes an int; a longer run saturates.
+  int n = value > INT_MAX ? INT_MAX : static_cast<int>(value);
   switch (tform[i]) {
     case 'd':
       tm->tm_mday = n;
@@ -45,6 +64,9 @@ void store_field(struct tm* tm, const char* tform, int i, int n) {
     case 'S':
       tm->tm_sec = n;
       break;
+    case 's':
+      out.unix_seconds = value;
+      break;
     default:
       gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
   }
@@ -52,10 +74,14 @@ void store_field(struct tm* tm, const char* tform, int i, int n) {
 
 }  // namespace
 
-TimeField get_time(const char* text, struct tm* tm, const char* tform, const char** comma) {
-  memset(tm, 0, sizeof *tm);
-  tm->tm_isdst = -1;
-  if (!strpbrk(text, "/:-")) return TimeField::none;
+TimeField get_time(const char* text, const char* tform, TimeFields& out) {
+  memset(&out.tm, 0, sizeof out.tm);
+  out.tm.tm_isdst = -1;
+  out.unix_seconds = -1;
+  // Unix times need none of the date's separators, only a digit.
+  if (!strpbrk(text, "/:-") && !(has_unix_letter(tform) && digit_before_comma(text))) {
+    return TimeField::none;
+  }
 
   // Every byte before p has been looked at, so the line's first ',' is
   // known without reading the time field again.
@@ -70,20 +96,20 @@ TimeField get_time(const char* text, struct tm* tm, const char* tform, const cha
     while (!is_digit(*p)) {
       if (*p == ',') {
         if (i == 0) return TimeField::none;
-        if (comma) *comma = first_comma ? first_comma : p;
+        out.comma = first_comma ? first_comma : p;
         return TimeField::read;
       }
       if (*p == '\0') return TimeField::unreadable;
       ++p;
     }
-    int n;
+    long long n;
     const char* end = read_digits(p, &n);
-    store_field(tm, tform, i, n);
+    store_field(out, tform, i, n);
     if (*end == ',' && !first_comma) first_comma = end;
     p = *end == '\0' ? end : end + 1;
     ++i;
   }
   if (i == 0) return TimeField::unreadable;
-  if (comma) *comma = first_comma ? first_comma : strchr(p, ',');
+  out.comma = first_comma ? first_comma : strchr(p, ',');
   return TimeField::read;
 }

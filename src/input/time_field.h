@@ -1,7 +1,7 @@
-// Parses the date and time at the head of an input line into a broken-down
-// time, one number per letter of tform (d m y Y H M S). A letter of tform that
-// is no time code raises its banner when a number is read for it; letters
-// past the last number read are never looked at. The text is only read.
+// Parses the date and time at the head of an input line, one number per
+// letter of tform (d m y Y H M S, s). A letter of tform that is no time code
+// raises its banner when a number is read for it; letters past the last
+// number read are never looked at. The text is only read.
 #ifndef TRENDLE_INPUT_TIME_FIELD_H_
 #define TRENDLE_INPUT_TIME_FIELD_H_
 
@@ -9,9 +9,16 @@
 
 enum class TimeField { read, none, unreadable };
 
-// When a time was read and `comma` is given, *comma is the first ',' of the
-// text, or nullptr when it has none.
-TimeField get_time(const char* text, struct tm* tm, const char* tform,
-                   const char** comma = nullptr);
+// What a time field holds, when one was read.
+struct TimeFields {
+  struct tm tm;            // the numbers of d m y Y H M S, the month as written
+  long long unix_seconds;  // the last number read for an 's', or -1: then tm holds the time
+  const char* comma;       // the line's first ',', or nullptr when it has none
+};
+
+// At most 18 digits count for an 's': a longer run is this many seconds.
+constexpr long long kMaxUnixSeconds = 999999999999999999;
+
+TimeField get_time(const char* text, const char* tform, TimeFields& out);
 
 #endif  // TRENDLE_INPUT_TIME_FIELD_H_
