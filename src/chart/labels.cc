@@ -26,6 +26,13 @@ void draw_value_labels(const RunState& st, gdFontPtr font, char* buf, size_t siz
   gdImageStringUp(st.im_out, font, x, y, text(buf), black);
 }
 
+// Writes at most size bytes: an empty text when t has no local time.
+void format_time(char* buf, size_t size, time_t t, time_t span) {
+  struct tm tm;
+  const char* format = span < 100 ? "%H:%M:%S" : span <= 86399 ? "%H:%M" : "%d,%H:%M";
+  if (!localtime_r(&t, &tm) || strftime(buf, size, format, &tm) == 0) buf[0] = '\0';
+}
+
 }  // namespace
 
 void draw_key(const RunState& st, int width) {
@@ -45,18 +52,6 @@ void draw_key(const RunState& st, int width) {
     gdImageString(st.im_out, font, x0 + half, ty, text(number), st.colours[0]);
     ++k;
   }
-}
-
-size_t format_time(char* buf, size_t size, time_t t, time_t span) {
-  struct tm tm;
-  if (!localtime_r(&t, &tm)) {
-    if (size > 0) buf[0] = '\0';
-    return 0;
-  }
-  const char* format = span < 100 ? "%H:%M:%S" : span <= 86399 ? "%H:%M" : "%d,%H:%M";
-  size_t n = strftime(buf, size, format, &tm);
-  if (n == 0 && size > 0) buf[0] = '\0';
-  return n;
 }
 
 void draw_labels(const RunState& st) {

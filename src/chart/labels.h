@@ -3,19 +3,14 @@
 #ifndef TRENDLE_CHART_LABELS_H_
 #define TRENDLE_CHART_LABELS_H_
 
-#include <cstddef>
-#include <ctime>
-
 #include "driver/run_state.h"
 
 // One sample line and series number per active series, packed in series order.
 void draw_key(const RunState& st, int width);
 
-// Local time of t in a form chosen by span: "%H:%M:%S" below 100 s, "%H:%M"
-// below a day, else "%d,%H:%M". Writes at most size bytes; returns strftime's count.
-size_t format_time(char* buf, size_t size, time_t t, time_t span);
-
-// The min and max labels, then the start and end time labels.
+// The min and max labels, then the start and end time labels, in local time
+// in a form chosen by the span: "%H:%M:%S" below 100 s, "%H:%M" below a day,
+// else "%d,%H:%M".
 void draw_labels(const RunState& st);
 
 #endif  // TRENDLE_CHART_LABELS_H_
