@@ -1,15 +1,20 @@
 #!/bin/sh
-# Times the release build on generated logs at 1600x900 and, when gnuplot is
-# installed, gnuplot drawing the same chart, side by side.
-#   scripts/bench.sh [--big] [--runs=N] [--gnuplot-runs=N] [--no-gnuplot] [--dir=DIR]
-#                    [--tool=PATH]
-# --big adds the 10M x 4 log; --tool times another build of the tool. Logs are written once to DIR (default
-# /tmp/trendle-bench) and reused. Times are medians of wall seconds, with TZ
-# unset as cron runs the tool; peak is the maximum resident set size.
+# Times the release build on small logs against a bare gd program drawing the
+# same kind of chart (the floor), then on generated big logs at 1600x900 and,
+# when gnuplot is installed, gnuplot drawing the same chart, side by side.
+#   scripts/bench.sh [--big | --small] [--runs=N] [--small-runs=N] [--gnuplot-runs=N]
+#                    [--no-gnuplot] [--dir=DIR] [--tool=PATH]
+# --big adds the 10M x 4 log, --small leaves the big logs out; --tool times
+# another build of the tool. Logs are written once to DIR (default
+# /tmp/trendle-bench) and reused. Small runs are timed by the CPU time (user +
+# system) of each process, the tool and the floor taken in turn; big runs by
+# wall seconds. Times are medians, with TZ unset as cron runs the tool; peak is
+# the maximum resident set size.
 set -eu
 cd "$(dirname "$0")/.."
 
 runs=5
+small_runs=20
 gnuplot_runs=3
 big=0
 use_gnuplot=1
@@ -18,13 +23,15 @@ tool=$PWD/build/release/trendle
 for arg in "$@"; do
   case $arg in
     --big) big=1 ;;
+    --small) big=-1 ;;
     --runs=*) runs=${arg#*=} ;;
+    --small-runs=*) small_runs=${arg#*=} ;;
     --gnuplot-runs=*) gnuplot_runs=${arg#*=} ;;
     --no-gnuplot) use_gnuplot=0 ;;
     --dir=*) dir=${arg#*=} ;;
     --tool=*) tool=$(realpath "${arg#*=}") ;;
-    *) echo "usage: scripts/bench.sh [--big] [--runs=N] [--gnuplot-runs=N] [--no-gnuplot]" \
-            "[--dir=DIR] [--tool=PATH]" >&2
+    *) echo "usage: scripts/bench.sh [--big | --small] [--runs=N] [--small-runs=N] [--gnuplot-runs=N]" \
+            "[--no-gnuplot] [--dir=DIR] [--tool=PATH]" >&2
        exit 2 ;;
   esac
 done
@@ -37,6 +44,8 @@ fi
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRENDLE_TESTS=OFF >/dev/null
 cmake --build build/release -j 2 >/dev/null
 gen=$PWD/build/release/bench/trendle-loggen
+cputime=$PWD/build/release/bench/trendle-cputime
+floor=$PWD/build/release/bench/trendle-floor
 mkdir -p "$dir"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -70,12 +79,48 @@ plot for [i=2:$(( $2 + 1 ))] '$1' using 1:i with lines notitle
 GNUPLOT
 }
 
+# cpu_timed OUTFILE CMD...: runs CMD once with TZ unset and appends
+# "cpu_microseconds peak_kb" to OUTFILE.
+cpu_timed() {
+  out=$1; shift
+  env -u TZ "$cputime" "$@" >>"$out" || { echo "bench: $* failed" >&2; exit 1; }
+}
+
+# small_row NAME LOG WIDTH HEIGHT SERIES: the tool on LOG and the floor drawing
+# as many points, in turn, small_runs times each.
+small_row() {
+  points=$(grep -c '^[0-9]' "$2")
+  : >"$work/s"; : >"$work/f"
+  i=0
+  while [ $i -lt "$small_runs" ]; do
+    cpu_timed "$work/s" "$tool" "$2" "$work/s.png" "$3" "$4"
+    cpu_timed "$work/f" "$floor" "$work/f.png" "$3" "$4" "$points" "$5"
+    i=$((i + 1))
+  done
+  awk -v name="$1" -v p="$points" -v size="$3x$4" -v t="$(median "$work/s" 1)" \
+      -v f="$(median "$work/f" 1)" -v tk="$(median "$work/s" 2)" -v fk="$(median "$work/f" 2)" 'BEGIN {
+    printf "| %s | %d | %s | %.1f ms | %.1f ms | %.2fx | %.1f MB | %.1f MB |\n",
+           name, p, size, t / 1000, f / 1000, t / f, tk / 1024, fk / 1024
+  }'
+}
+
+day=$dir/log-1440x4.csv
+[ -s "$day" ] || "$gen" 1440 4 "$day"
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '| log | records | image | trendle CPU | floor CPU | ratio | trendle peak | floor peak |\n'
+printf '|---|---|---|---|---|---|---|---|\n'
+small_row "examples/temperature.csv" examples/temperature.csv 640 480 3
+small_row "1,440 s x 4 series" "$day" 1600 900 4
+
 logs="1000000x4 1000000x32"
 [ "$big" = 1 ] && logs="$logs 10000000x4"
-
-echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '| log | size | gnuplot | gnuplot peak | trendle | trendle peak | rows/s | MB/s | ratio |\n'
-printf '|---|---|---|---|---|---|---|---|---|\n'
+if [ "$big" = -1 ]; then
+  logs=
+else
+  echo
+  printf '| log | size | gnuplot | gnuplot peak | trendle | trendle peak | rows/s | MB/s | ratio |\n'
+  printf '|---|---|---|---|---|---|---|---|---|\n'
+fi
 for size in $logs; do
   rows=${size%x*}
   series=${size#*x}
@@ -117,4 +162,5 @@ for size in $logs; do
            name, b / 1e6, g, gp, s, k / 1024, r / s / 1e6, b / 1e6 / s, ratio
   }'
 done
-echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); trendle runs: $runs, gnuplot runs: $gnuplot_runs"
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); small runs: $small_runs," \
+     "trendle runs: $runs, gnuplot runs: $gnuplot_runs"
