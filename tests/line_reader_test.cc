@@ -4,10 +4,12 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "fatal.h"
 #include "test_util.h"
 
 namespace {
@@ -61,6 +63,14 @@ std::string join(const Lines& lines) {
   return text;
 }
 
+// `text` as one gzip member, as the gzip tool writes it.
+std::string gzip(const std::string& text) {
+  ScratchDir dir;
+  std::string path = dir.write("text", text);
+  EXPECT_EQ(system(("gzip -n " + path).c_str()), 0);
+  return read_file(path + ".gz");
+}
+
 // The lines of every part of `contents`, parts `step` bytes long, the last
 // running to the end of the file, read in turn with one reader.
 Lines read_in_parts(const std::string& contents, long long step, size_t chunk) {
@@ -97,6 +107,8 @@ TEST(LineReaderTest, SplitsAtNewlinesOnlyWholeOrInParts) {
       {l3m + "\n" + l600 + "\n", {l3m + "\n", l600 + "\n"}},
       {std::string("abc\0def\nghi\n", 12), {"abc", "ghi\n"}},
       {std::string("\0\n", 2), {""}},
+      {"\x1f", {"\x1f"}},
+      {"\x1f\x8a\n\x1f\x8b\n", {"\x1f\x8a\n", "\x1f\x8b\n"}},
       {join(many_lines(300)), many_lines(300)},
       {join(many_lines(120000)), many_lines(120000)},
   };
@@ -129,25 +141,68 @@ TEST(LineReaderTest, LineTextIsWritable) {
 }
 
 // A pipe cannot be rewound: the reader keeps its own copy of the first pass,
-// and a rewind before its end still replays all of it.
+// and a rewind before its end still replays all of it. A gzip input, in one
+// member or two joined inside a line, inflates again on every pass and is
+// not shared out by parts.
 TEST(LineReaderTest, RewindReplaysEveryLineOfAFileOrAPipe) {
   Lines want = many_lines(100000);
   want.push_back(std::string(200000, 'x') + "\n");
   want.push_back("last");
-  ScratchDir dir;
-  std::string path = dir.write("in.csv", join(want));
-  for (bool pipe : {false, true}) {
-    SCOPED_TRACE(pipe ? "pipe" : "file");
-    FILE* f = pipe ? popen(("cat " + path).c_str(), "r") : fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    LineReader in(f, pipe ? "-" : path.c_str());
-    ASSERT_NE(in.next(), nullptr);
-    in.rewind();
-    EXPECT_EQ(difference(read_all(in), want), "");
-    in.rewind();
-    EXPECT_EQ(difference(read_all(in), want), "");
-    EXPECT_EQ(pipe ? pclose(f) : fclose(f), 0);
+  const std::string text = join(want), a = text.substr(0, 1000003), b = text.substr(a.size());
+  for (const std::string& contents : {text, gzip(text), gzip(a) + gzip(b)}) {
+    ScratchDir dir;
+    std::string path = dir.write("in.csv", contents);
+    for (bool pipe : {false, true}) {
+      SCOPED_TRACE(std::string(pipe ? "pipe" : "file") + (contents == text ? "" : " of gzip"));
+      FILE* f = pipe ? popen(("cat " + path).c_str(), "r") : fopen(path.c_str(), "rb");
+      ASSERT_NE(f, nullptr);
+      LineReader in(f, pipe ? "-" : path.c_str());
+      EXPECT_EQ(in.regular_size() < 0, pipe || contents != text);
+      ASSERT_NE(in.next(), nullptr);
+      in.rewind();
+      EXPECT_EQ(difference(read_all(in), want), "");
+      in.rewind();
+      EXPECT_EQ(difference(read_all(in), want), "");
+      EXPECT_EQ(pipe ? pclose(f) : fclose(f), 0);
+    }
   }
+}
+
+// A gzip stream cut off, down to its magic bytes alone, or corrupt fails the
+// read after the lines inflated before the fault.
+TEST(LineReaderTest, BrokenGzipFailsTheRead) {
+  std::string packed = gzip(join(many_lines(50000))), corrupt = packed;
+  corrupt[corrupt.size() / 2] ^= 0x55;
+  ScratchDir dir;
+  for (const std::string& bad :
+       {packed.substr(0, packed.size() / 2), packed.substr(0, 2), corrupt}) {
+    std::string path = dir.write("in.gz", bad);
+    FILE* f = fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    LineReader in(f, path.c_str(), 4096);
+    int lines = 0;
+    try {
+      while (in.next()) ++lines;
+      ADD_FAILURE() << "no read failure after " << lines << " lines";
+    } catch (const Fatal& e) {
+      EXPECT_EQ(e.what(), path + " - read failed");
+    }
+    EXPECT_EQ(lines > 0, bad.size() > 2);
+    fclose(f);
+  }
+}
+
+// A part is the file's own text even where it begins with gzip's magic bytes:
+// a worker's first part may begin anywhere.
+TEST(LineReaderTest, PartAfterGzipMagicIsText) {
+  ScratchDir dir;
+  std::string path = dir.write("in.csv", "a\n\x1f\x8b\nb\n");
+  FILE* f = fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  LineReader in(f, path.c_str());
+  in.read_range(3, LLONG_MAX);
+  EXPECT_STREQ(in.next(), "b\n");
+  fclose(f);
 }
 
 // Bytes this process has read so far, by any read call.

@@ -2,12 +2,36 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "driver/fatal.h"
+
+namespace {
+
+bool gzip_magic(const void* bytes) {
+  return memcmp(bytes, "\x1f\x8b", 2) == 0;
+}
+
+}  // namespace
+
+// The inflate state of a gzip input. Its compressed bytes are read into `in`
+// and inflated straight into the line buffer, a chunk at a time, so memory
+// stays flat however far the input inflates.
+struct LineReader::Inflater {
+  z_stream z{};
+  std::vector<unsigned char> in;
+  bool member_ended = false;
+  explicit Inflater(size_t size) : in(size) {
+    // 16 + 15: gzip framing, the largest window.
+    if (inflateInit2(&z, 16 + 15) != Z_OK) throw std::bad_alloc();
+  }
+  ~Inflater() { inflateEnd(&z); }
+};
 
 LineReader::LineReader(const LineReader& whole, size_t chunk)
     : LineReader(whole.file_, whole.path_, chunk) {}
@@ -47,17 +71,73 @@ bool LineReader::fill() {
   // A part needs its own bytes and the end of its last line, seldom more.
   long long rest = std::max(limit_ - offset_, 0LL);
   if (ranged_ && rest < static_cast<long long>(room) - 4096) room = rest + 4096;
+  char* dst = buf_.data() + end_;
+  size_t n = !sniffed_ && !ranged_ ? sniff() : gz_ ? inflate_into(dst, room) : read_raw(dst, room);
+  end_ += n;
+  return n > 0;
+}
+
+// Bytes as the input holds them, copied to the spool when spooling; 0 at
+// its end.
+size_t LineReader::read_raw(char* dst, size_t room) {
   ssize_t n;
   do {
-    n = ranged_ ? pread(fd_, buf_.data() + end_, room, offset_)
-                : read(fd_, buf_.data() + end_, room);
+    n = ranged_ ? pread(fd_, dst, room, offset_) : read(fd_, dst, room);
   } while (n < 0 && errno == EINTR);
   if (n < 0) fail();
-  if (n == 0) return false;
   offset_ += n;
-  if (spooling_ && fwrite(buf_.data() + end_, 1, n, spool_) != static_cast<size_t>(n)) fail();
-  end_ += n;
-  return true;
+  if (spooling_ && fwrite(dst, 1, n, spool_) != static_cast<size_t>(n)) fail();
+  return n;
+}
+
+// The first read of a pass, into the empty buffer. It takes at least two
+// bytes unless the input is shorter (a pipe may give one at a time), so
+// gzip's magic is told apart without losing a byte of any other input.
+size_t LineReader::sniff() {
+  sniffed_ = true;
+  char* dst = buf_.data();
+  size_t n = 0;
+  while (n < 2) {
+    size_t got = read_raw(dst + n, chunk_ - n);
+    if (got == 0) break;
+    n += got;
+  }
+  if (n < 2 || !gzip_magic(dst)) return n;
+  gz_ = std::make_unique<Inflater>(chunk_);
+  memcpy(gz_->in.data(), dst, n);
+  gz_->z.next_in = gz_->in.data();
+  gz_->z.avail_in = static_cast<uInt>(n);
+  return inflate_into(dst, buf_.size() - 1);
+}
+
+// Inflates until some text comes out; 0 at the end of the last member. A
+// member may follow another, as `cat a.gz b.gz` joins them; the input ending
+// inside one, or bytes that are no deflate stream, fail the read.
+size_t LineReader::inflate_into(char* dst, size_t room) {
+  z_stream& z = gz_->z;
+  room = std::min<size_t>(room, 1 << 30);  // what avail_out can hold
+  z.next_out = reinterpret_cast<Bytef*>(dst);
+  z.avail_out = static_cast<uInt>(room);
+  while (z.avail_out == room) {
+    if (z.avail_in == 0) {
+      size_t n = read_raw(reinterpret_cast<char*>(gz_->in.data()), gz_->in.size());
+      if (n == 0 && !gz_->member_ended) fail();
+      if (n == 0) return 0;
+      z.next_in = gz_->in.data();
+      z.avail_in = static_cast<uInt>(n);
+    }
+    if (gz_->member_ended) {
+      inflateReset(&z);
+      gz_->member_ended = false;
+    }
+    int r = inflate(&z, Z_NO_FLUSH);
+    if (r == Z_STREAM_END) {
+      gz_->member_ended = true;
+    } else if (r != Z_OK) {
+      fail();
+    }
+  }
+  return room - z.avail_out;
 }
 
 const char* LineReader::next() {
@@ -109,11 +189,17 @@ void LineReader::rewind() {
   if (lseek(fd_, 0, SEEK_SET) < 0) fail();
   pos_ = end_ = scanned_ = 0;
   eof_ = false;
+  // A compressed input is decompressed again from its first byte.
+  gz_.reset();
+  sniffed_ = false;
 }
 
 long long LineReader::regular_size() const {
   struct stat st;
   if (spool_ || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  // Byte ranges of a compressed file hold no whole lines to read apart.
+  char magic[2];
+  if (pread(fd_, magic, 2, 0) == 2 && gzip_magic(magic)) return -1;
   return st.st_size;
 }
 

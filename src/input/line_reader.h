@@ -1,13 +1,16 @@
 // Reads an input stream line by line, each line whole whatever its length,
 // through large reads. An input that cannot be rewound (a pipe, a FIFO, a
 // terminal) is copied to an unnamed temporary file during the first pass so
-// that the second pass reads the same bytes. A reader can also be set to the
-// lines of one part of a regular file, so that threads share out a file.
+// that the second pass reads the same bytes. An input that begins with
+// gzip's magic bytes is decompressed as it is read, whatever its name. A
+// reader can also be set to the lines of one part of a regular file, so that
+// threads share out a file.
 #ifndef TRENDLE_INPUT_LINE_READER_H_
 #define TRENDLE_INPUT_LINE_READER_H_
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 class LineReader {
@@ -27,7 +30,8 @@ class LineReader {
   // Starts the input again from its first byte.
   void rewind();
 
-  // The size of the input when it is a regular file, else -1.
+  // The size of the input when it is a regular file, else -1; -1 too for a
+  // compressed file, whose parts cannot be read alone.
   long long regular_size() const;
 
   // A reader of the same input, for its parts (read_range).
@@ -41,6 +45,9 @@ class LineReader {
 
  private:
   bool fill();
+  size_t read_raw(char* dst, size_t room);
+  size_t inflate_into(char* dst, size_t room);
+  size_t sniff();
   void fail() const;
 
   bool skip_to_range();
@@ -63,6 +70,9 @@ class LineReader {
   long long offset_ = 0;   // file offset of buf_[end_], when ranged
   long long limit_ = 0;    // lines beginning here or later are not in the range
   bool skipping_ = false;  // the line through the range's first byte is not in it
+  bool sniffed_ = false;   // this pass's first bytes were checked for gzip's magic
+  struct Inflater;
+  std::unique_ptr<Inflater> gz_;  // set while reading a gzip input
 };
 
 #endif  // TRENDLE_INPUT_LINE_READER_H_
