@@ -44,17 +44,6 @@ bool same_file(const char* a, const char* b) {
   return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-// Reads of 1 MiB, or the whole file in one when it is smaller: the reader's
-// buffer is zeroed when made, and zeroing 1 MiB for a log of a few kilobytes
-// cost a small run more page faults than the image itself.
-size_t read_chunk(FILE* f) {
-  constexpr size_t kChunk = 1 << 20;
-  struct stat s;
-  bool small =
-      fstat(fileno(f), &s) == 0 && S_ISREG(s.st_mode) && s.st_size < static_cast<off_t>(kChunk);
-  return small ? static_cast<size_t>(s.st_size) + 1 : kChunk;
-}
-
 struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
@@ -63,7 +52,7 @@ struct FileCloser {
 void draw_chart(RunState& st) {
   std::unique_ptr<FILE, FileCloser> input(fopen(st.in_csv, "rb"));
   if (!input) gerr("%s - open failed", st.in_csv);
-  LineReader in(input.get(), st.in_csv, read_chunk(input.get()));
+  LineReader in(input.get(), st.in_csv);
   scan_file(st, in);
   fix_ranges(st.range);
   draw_frame(st);
