@@ -1,7 +1,5 @@
 #include "test_util.h"
 
-#include <gdfonts.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,11 +35,6 @@ std::string read_file(const std::string& path) {
   return ss.str();
 }
 
-bool file_exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 RunResult run_tool(const std::vector<std::string>& args) {
   std::vector<std::string> owned = {"trendle"};
   owned.insert(owned.end(), args.begin(), args.end());
@@ -57,53 +50,72 @@ RunResult run_tool(const std::vector<std::string>& args) {
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, err)) > 0) text.append(buf, n);
   fclose(err);
-  return {status, text};
+  return {status, text, ""};
 }
 
-ProcessResult run_binary(const std::string& args) {
-  ScratchDir dir;
-  std::string cmd =
-      std::string(TRENDLE_BINARY) + " " + args + " >" + dir.path("out") + " 2>" + dir.path("err");
+RunResult run_shell(const std::string& command, const std::string& dir) {
+  ScratchDir capture;
+  std::string bin = std::filesystem::path(TRENDLE_BINARY).parent_path();
+  std::string cmd = "cd '" + dir + "' && PATH='" + bin + "':$PATH && (" + command + ") >" +
+                    capture.path("out") + " 2>" + capture.path("err");
   int raw = system(cmd.c_str());
   int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return {status, read_file(dir.path("out")), read_file(dir.path("err"))};
+  return {status, read_file(capture.path("err")), read_file(capture.path("out"))};
 }
 
-Image load_png(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "rb");
-  gdImagePtr im = f ? gdImageCreateFromPng(f) : nullptr;
-  if (f) fclose(f);
+Image load_png(const std::string& bytes) {
+  gdImagePtr im = bytes.empty() ? nullptr
+                                : gdImageCreateFromPngPtr(static_cast<int>(bytes.size()),
+                                                          const_cast<char*>(bytes.data()));
   return Image(im, gdImageDestroy);
 }
 
-int png_interlace_flag(const std::string& path) {
-  std::string data = read_file(path);
+int png_interlace_flag(const std::string& bytes) {
   // Signature (8), chunk length (4), "IHDR" (4), then 13 bytes of which the
   // interlace method is the last.
-  if (data.size() < 29 || data.compare(12, 4, "IHDR") != 0) return -1;
-  return static_cast<unsigned char>(data[28]);
+  if (bytes.size() < 29 || bytes.compare(12, 4, "IHDR") != 0) return -1;
+  return static_cast<unsigned char>(bytes[28]);
 }
 
-Box find_colour(const gdImagePtr im, int colour, int x0, int y0, int x1, int y1) {
-  Box b{x1 + 1, y1 + 1, x0 - 1, y0 - 1};
-  for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
-      if (gdImageGetPixel(im, x, y) != colour) continue;
-      if (x < b.left) b.left = x;
-      if (x > b.right) b.right = x;
-      if (y < b.top) b.top = y;
-      if (y > b.bottom) b.bottom = y;
-    }
+Image palette_image(int width, int height) {
+  // White, the frame grey, then the series colours four times over.
+  const int kRgb[10][3] = {{255, 255, 255}, {187, 187, 187}, {0, 0, 0},   {119, 119, 119},
+                           {0, 68, 153},    {0, 204, 0},     {221, 0, 0}, {85, 136, 0},
+                           {255, 187, 0},   {0, 187, 255}};
+  Image im(gdImageCreate(width, height), gdImageDestroy);
+  for (int i = 0; im && i < 34; ++i) {
+    const int* c = kRgb[i < 2 ? i : 2 + (i - 2) % 8];
+    gdImageColorAllocate(im.get(), c[0], c[1], c[2]);
   }
-  return b;
+  return im;
 }
 
-Box find_colour(const gdImagePtr im, int colour) {
-  return find_colour(im, colour, 0, 0, gdImageSX(im) - 1, gdImageSY(im) - 1);
+namespace {
+
+std::string colour(gdImagePtr im, int i) {
+  char s[32];
+  snprintf(s, sizeof s, "#%02x%02x%02x", gdImageRed(im, i), gdImageGreen(im, i),
+           gdImageBlue(im, i));
+  return s;
+}
+
+}  // namespace
+
+std::string palette_difference(gdImagePtr got, gdImagePtr want) {
+  if (gdImageColorsTotal(got) != gdImageColorsTotal(want))
+    return std::to_string(gdImageColorsTotal(got)) + " colours, not " +
+           std::to_string(gdImageColorsTotal(want));
+  for (int i = 0; i < gdImageColorsTotal(want); ++i) {
+    if (colour(got, i) != colour(want, i))
+      return "colour " + std::to_string(i) + " is " + colour(got, i) + ", not " + colour(want, i);
+  }
+  return "";
 }
 
 std::string pixel_difference(gdImagePtr got, gdImagePtr want) {
   if (gdImageSX(got) != gdImageSX(want) || gdImageSY(got) != gdImageSY(want)) return "sizes differ";
+  std::string palette = palette_difference(got, want);
+  if (!palette.empty()) return palette;
   int differ = 0;
   std::string first;
   for (int y = 0; y < gdImageSY(want); ++y) {
@@ -115,16 +127,6 @@ std::string pixel_difference(gdImagePtr got, gdImagePtr want) {
     }
   }
   return differ ? std::to_string(differ) + first : "";
-}
-
-Image expected_banner(int width, int height, std::string message) {
-  Image im(gdImageCreate(width, height), gdImageDestroy);
-  gdImageColorAllocate(im.get(), 255, 255, 255);
-  gdImageColorAllocate(im.get(), 187, 187, 187);
-  int black = gdImageColorAllocate(im.get(), 0, 0, 0);
-  gdImageString(im.get(), gdFontGetSmall(), 19, height - 17,
-                reinterpret_cast<unsigned char*>(message.data()), black);
-  return im;
 }
 
 ScopedTz::ScopedTz(const char* tz) {
@@ -156,10 +158,9 @@ std::string unescape(const std::string& text) {
       out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
       i += 2;
     } else {
-      const char* from = "nrtvf";
-      const char* to = "\n\r\t\v\f";
-      const char* at = strchr(from, c);
-      out += at ? to[at - from] : c;
+      const std::string from = "nrtvf0", to{'\n', '\r', '\t', '\v', '\f', '\0'};
+      size_t at = from.find(c);
+      out += at != from.npos ? to[at] : c;
     }
   }
   return out;

@@ -1,4 +1,4 @@
-// Helpers for tests: scratch files, in-process runs, and reading PNGs back.
+// Helpers for tests: scratch files, runs of the tool, and reading PNGs back.
 #ifndef TRENDLE_TEST_UTIL_H_
 #define TRENDLE_TEST_UTIL_H_
 
@@ -22,46 +22,37 @@ class ScratchDir {
 };
 
 std::string read_file(const std::string& path);
-bool file_exists(const std::string& path);
 
 struct RunResult {
   int status;
   std::string err;
+  std::string out;
 };
 
 // Runs the tool in-process with these arguments (the program name is added).
 RunResult run_tool(const std::vector<std::string>& args);
 
-// Runs the built binary through the shell; stdout and stderr are captured.
-struct ProcessResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-ProcessResult run_binary(const std::string& args);
+// Runs a shell command in `dir` with the built binary first on PATH.
+RunResult run_shell(const std::string& command, const std::string& dir);
 
 using Image = std::unique_ptr<gdImage, void (*)(gdImagePtr)>;
 
 // Reads a PNG back with its palette indices; null when it is no PNG.
-Image load_png(const std::string& path);
+Image load_png(const std::string& bytes);
 
-// The interlace byte of the IHDR chunk; -1 when the file is no PNG.
-int png_interlace_flag(const std::string& path);
+// The interlace byte of the IHDR chunk; -1 when the bytes are no PNG.
+int png_interlace_flag(const std::string& bytes);
 
-// The bounding box of pixels in [x0,x1]x[y0,y1] whose index is `colour`.
-struct Box {
-  int left, top, right, bottom;
-  bool empty() const { return left > right; }
-};
-Box find_colour(const gdImagePtr im, int colour, int x0, int y0, int x1, int y1);
-Box find_colour(const gdImagePtr im, int colour);
+// A white width x height image with the chart's 34 colours allocated.
+Image palette_image(int width, int height);
 
-// "" when both images have the same size and palette indices, else how many
-// pixels differ and the first of them.
+// "" when both images have the same colours, in the same order, else the
+// first that differs.
+std::string palette_difference(gdImagePtr got, gdImagePtr want);
+
+// "" when both images have the same size, palette and pixel indices, else
+// what differs first.
 std::string pixel_difference(gdImagePtr got, gdImagePtr want);
-
-// The image a run ending with `message` must write: white, the banner in black.
-Image expected_banner(int width, int height, std::string message);
 
 // Sets TZ for the lifetime of the object.
 class ScopedTz {
@@ -74,7 +65,7 @@ class ScopedTz {
   bool had_;
 };
 
-// Text with C escapes (\n \r \t \v \f \\ \xHH) made literal.
+// Text with C escapes (\n \r \t \v \f \0 \\ \xHH) made literal.
 std::string unescape(const std::string& text);
 
 #endif  // TRENDLE_TEST_UTIL_H_
