@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <gdfonts.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver.h"
+#include "driver/driver.h"
 
 ScratchDir::ScratchDir() {
   char tmpl[] = "/tmp/trendle-test-XXXXXX";
@@ -141,4 +142,28 @@ ScopedTz::~ScopedTz() {
     unsetenv("TZ");
   }
   tzset();
+}
+
+std::vector<std::string> data_lines(const std::string& name) {
+  static const std::string kEscapes = "tnvfr\\", kChars = "\t\n\v\f\r\\";
+  std::ifstream in(std::string(TRENDLE_TEST_DIR) + "/" + name);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("# ")) continue;
+    std::string text;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (line[i] != '\\' || i + 1 == line.size()) {
+        text += line[i];
+      } else if (line[++i] == 'x') {
+        text += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        size_t at = kEscapes.find(line[i]);
+        text += at == std::string::npos ? line[i] : kChars[at];
+      }
+    }
+    lines.push_back(text);
+  }
+  EXPECT_FALSE(lines.empty()) << name;
+  return lines;
 }

@@ -5,6 +5,7 @@
 #include <gd.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -73,5 +74,17 @@ class ScopedTz {
   std::string old_;
   bool had_;
 };
+
+// The suite's one random generator. Seeded by each test, so that every run
+// checks the same cases.
+struct Random : std::mt19937_64 {
+  using std::mt19937_64::mt19937_64;
+  int in(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(*this); }
+  int below(int n) { return in(0, n - 1); }
+};
+
+// The lines of the data file tests/`name`, each with the escapes \t \n \v
+// \f \r \\ and \xHH replaced; lines beginning "# " are comments.
+std::vector<std::string> data_lines(const std::string& name);
 
 #endif  // TRENDLE_TEST_UTIL_H_
