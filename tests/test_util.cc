@@ -145,24 +145,13 @@ ScopedTz::~ScopedTz() {
 }
 
 std::vector<std::string> data_lines(const std::string& name) {
-  static const std::string kEscapes = "tnvfr\\", kChars = "\t\n\v\f\r\\";
   std::ifstream in(std::string(TRENDLE_TEST_DIR) + "/" + name);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     if (line.starts_with("# ")) continue;
-    std::string text;
-    for (size_t i = 0; i < line.size(); ++i) {
-      if (line[i] != '\\' || i + 1 == line.size()) {
-        text += line[i];
-      } else if (line[++i] == 'x') {
-        text += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
-        i += 2;
-      } else {
-        size_t at = kEscapes.find(line[i]);
-        text += at == std::string::npos ? line[i] : kChars[at];
-      }
-    }
-    lines.push_back(text);
+    for (size_t at = 0; (at = line.find("\\x", at)) != std::string::npos; ++at)
+      line.replace(at, 4, 1, static_cast<char>(std::stoi(line.substr(at + 2, 2), nullptr, 16)));
+    lines.push_back(line);
   }
   EXPECT_FALSE(lines.empty()) << name;
   return lines;

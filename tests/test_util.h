@@ -83,8 +83,8 @@ struct Random : std::mt19937_64 {
   int below(int n) { return in(0, n - 1); }
 };
 
-// The lines of the data file tests/`name`, each with the escapes \t \n \v
-// \f \r \\ and \xHH replaced; lines beginning "# " are comments.
+// The lines of the data file tests/`name`, each \xHH in them replaced by the
+// byte it names; lines beginning "# " are comments.
 std::vector<std::string> data_lines(const std::string& name);
 
 #endif  // TRENDLE_TEST_UTIL_H_
