@@ -1,15 +1,12 @@
-// The fuzz targets, one program each: FUZZ_TARGET names the function that a
-// program hands every input to. Besides sanitizer reports, a target aborts
-// when one of its checks fails.
-//   record: one line through the record reader, checked against the time
-//     parser, strtod and mktime. Input: the tform, a NUL, then the line; an
-//     input without a NUL is a line read with the default tform.
-//   run: one whole run of the tool, checked for its exit status, message and
-//     PNG header, an input file left as it was, and the same PNG through a
-//     pipe and in blocks. Input: width (2 bytes), height (2 bytes), a mode
-//     byte (bit 0: through a pipe too; bits 1 to 6: blocks of 1 to 62 bytes,
-//     or 63 for two blocks), a tform length byte (255: no tform argument), the
-//     tform, then the file contents.
+// The fuzz targets, one program each: FUZZ_TARGET names the function that is
+// handed every input. A failed check aborts.
+//   record: the tform, a NUL, then one line (no NUL: the line, with dmyHMS)
+//     through the record reader, against the time parser, strtod and mktime.
+//   run: width and height (2 bytes each), a mode byte (bit 0: through a pipe
+//     too; bits 1 to 6: in blocks of 1 to 62 bytes, or 63 for two blocks), a
+//     tform length (255: no tform), the tform, then the file: a whole run, its
+//     status, message and PNG, the file left as it was, and the same outcome
+//     through a pipe and in blocks.
 // Without libFuzzer, main replays the files of the directories it is given.
 #include <gd.h>
 #include <unistd.h>
@@ -19,9 +16,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -38,14 +33,13 @@ namespace {
 
 void check(bool ok, const char* what) {
   if (ok) return;
-  fprintf(stderr, "%s fuzz: %s\n", FUZZ_NAME, what);
+  fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what);
   abort();
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
-  ss << in.rdbuf();
+  ss << std::ifstream(path, std::ios::binary).rdbuf();
   return ss.str();
 }
 
@@ -57,80 +51,73 @@ std::vector<char> exact_copy(const char* s, size_t n) {
   return copy;
 }
 
-bool same_float(float a, float b) {
-  return std::isnan(a) || std::isnan(b) ? std::isnan(a) && std::isnan(b)
-                                        : memcmp(&a, &b, sizeof a) == 0;
+// The local clock reading of instant t: two instants of one reading match.
+long long reading(time_t t) {
+  struct tm local;
+  return localtime_r(&t, &local) ? t + local.tm_gmtoff : t;
 }
 
-// Equal, or the two instants of one local time that occurs twice.
-bool same_local_time(time_t a, time_t b) {
-  struct tm ta, tb;
-  if (a == b) return true;
-  if (!localtime_r(&a, &ta) || !localtime_r(&b, &tb)) return false;
-  return ta.tm_year == tb.tm_year && ta.tm_mon == tb.tm_mon && ta.tm_mday == tb.tm_mday &&
-         ta.tm_hour == tb.tm_hour && ta.tm_min == tb.tm_min && ta.tm_sec == tb.tm_sec;
+// Whether a's columns, flags and values are b's, NaN matching NaN.
+bool same_columns(const Sample& a, const Sample& b) {
+  for (int i = 0; i < kMaxSeries; ++i) {
+    bool nans = std::isnan(a.values[i]) && std::isnan(b.values[i]);
+    if (!nans && memcmp(&a.values[i], &b.values[i], sizeof(float)) != 0) return false;
+  }
+  return a.columns == b.columns && memcmp(a.flags, b.flags, sizeof a.flags) == 0;
 }
 
-bool same_sample(const Sample& a, const Sample& b) {
-  return a.time == b.time && a.columns == b.columns &&
-         memcmp(a.values, b.values, sizeof a.values) == 0 &&
-         memcmp(a.flags, b.flags, sizeof a.flags) == 0;
-}
-
-// Each column as strtod reads it after its ',', the columns past the last
-// left as they were.
-void check_columns(const char* line, const Sample& s, const Sample& before) {
-  const char* comma = strchr(line, ',');
-  int col = 0;
-  for (; comma && col < kMaxSeries; ++col, comma = strchr(comma + 1, ',')) {
+// `s` as the reader should leave it after the record `line`: its time as
+// mktime gives it, each column after a ',' as strtod reads it, and past the
+// last column the flags 0 and the values untouched.
+Sample expected(const char* line, struct tm tm, Sample s) {
+  tm.tm_mon -= 1;
+  s.time = mktime(&tm);
+  s.columns = 0;
+  std::fill_n(s.flags, kMaxSeries, 0);
+  for (const char* comma = strchr(line, ','); comma && s.columns < kMaxSeries;
+       comma = strchr(comma + 1, ',')) {
     char* end;
-    float want = static_cast<float>(strtod(comma + 1, &end));
-    check(s.flags[col] == (end != comma + 1), "column flag differs from strtod");
-    check(same_float(s.values[col], s.flags[col] ? want : 0.0f),
-          "column value differs from strtod");
+    float value = static_cast<float>(strtod(comma + 1, &end));
+    s.flags[s.columns] = end != comma + 1;
+    s.values[s.columns++] = end != comma + 1 ? value : 0.0f;
   }
-  check(s.columns == col, "wrong count of columns");
-  for (; col < kMaxSeries; ++col) {
-    check(s.flags[col] == 0, "flag set for a missing column");
-    check(same_float(s.values[col], before.values[col]), "value of a missing column changed");
-  }
+  return s;
 }
 
 [[maybe_unused]] void record_one(const char* bytes, size_t size) {
   const char* nul = static_cast<const char*>(memchr(bytes, '\0', size));
   std::vector<char> tform = nul ? exact_copy(bytes, nul - bytes) : exact_copy("dmyHMS", 6);
-  std::vector<char> copy =
-      nul ? exact_copy(nul + 1, size - (nul + 1 - bytes)) : exact_copy(bytes, size);
-  const char* line = copy.data();
-
+  std::vector<char> text =
+      nul ? exact_copy(nul + 1, bytes + size - nul - 1) : exact_copy(bytes, size);
+  const char* line = text.data();
   struct tm tm;
   const char* comma = nullptr;
   TimeField parsed = TimeField::none;
   std::string banner;
   try {
     parsed = get_time(line, &tm, tform.data(), &comma);
-    if (parsed == TimeField::read) check(comma == strchr(line, ','), "get_time found another ','");
+    check(parsed != TimeField::read || comma == strchr(line, ','),
+          "get_time's ',' is not the first");
   } catch (const Fatal& f) {
     banner = f.what();
   }
-
-  Sample before, s;
-  before.time = 12345;
-  std::fill_n(before.values, kMaxSeries, 42.5f);
-  s = before;
+  Sample want, s;
+  want.time = 12345;
+  std::fill_n(want.values, kMaxSeries, 42.5f);
+  s = want;
   bool comment = line[strspn(line, " \t\n\v\f\r")] == '#';
   try {
     Line kind = parse_record(line, tform.data(), s);
     check(comment || banner.empty(), "the reader took a line whose time raised a banner");
-    if (kind != Line::record) {
-      Line want = comment || parsed == TimeField::none ? Line::skipped : Line::unreadable;
-      check(kind == want && same_sample(s, before), "a line that is no record was taken");
-      return;
+    if (comment || parsed == TimeField::none) {
+      check(kind == Line::skipped, "a line with no time was not skipped");
+    } else {
+      check(kind == (parsed == TimeField::read ? Line::record : Line::unreadable),
+            "wrong kind of line");
     }
-    check(!comment && parsed == TimeField::read, "a line the parser refused was taken as a record");
-    tm.tm_mon -= 1;
-    check(same_local_time(s.time, mktime(&tm)), "record time differs from mktime");
-    check_columns(line, s, before);
+    if (kind == Line::record) want = expected(line, tm, want);
+    check(reading(s.time) == reading(want.time), "the time differs from mktime, or changed");
+    check(same_columns(s, want), "a column differs from strtod, or changed");
   } catch (const Fatal& f) {
     check(!comment && banner == f.what(), "the reader's banner differs from the parser's");
   }
@@ -148,7 +135,6 @@ struct Run {
 };
 
 Run run(const std::string& in, std::vector<std::string> args, long long block) {
-  unlink(out_path.c_str());
   args.insert(args.begin(), {"trendle", in, out_path});
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -158,6 +144,7 @@ Run run(const std::string& in, std::vector<std::string> args, long long block) {
   FILE* err = open_memstream(&err_text, &err_size);
   long long usual = block_bytes();
   set_block_bytes(block);
+  unlink(out_path.c_str());
   int status = run_trendle(static_cast<int>(args.size()), argv.data(), err);
   set_block_bytes(usual);
   fclose(err);
@@ -166,47 +153,38 @@ Run run(const std::string& in, std::vector<std::string> args, long long block) {
   return r;
 }
 
-uint32_t be32(const std::string& s, size_t at) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data()) + at;
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
+// An empty size fails with its message and writes nothing; any other run
+// writes its PNG, of that size and interlaced, and prints nothing.
 void check_run(const Run& r, int width, int height) {
   if (width <= 0 || height <= 0) {
-    check(r.status == 1 && r.err == "Failed to create image.\n" && r.png.empty(),
-          "an empty size must fail, with its message and no file");
+    check(r.status == 1 && r.err == "Failed to create image.\n" && r.png.empty(), "empty size");
     return;
   }
-  check(r.status == 0 && r.err.empty(), "a run with an image must write it, without a message");
-  check(r.png.size() > 29 && r.png.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0 &&
-            r.png.compare(12, 4, "IHDR") == 0,
-        "the output is no PNG");
-  check(be32(r.png, 16) == static_cast<uint32_t>(width), "PNG width");
-  check(be32(r.png, 20) == static_cast<uint32_t>(height), "PNG height");
-  check(r.png[28] == 1, "PNG not interlaced");
+  check(r.status == 0 && r.err.empty(), "a run that writes its image printed a message");
+  std::string head("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  for (int v : {width, height}) head += {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  check(r.png.size() > 29 && r.png.compare(0, 24, head) == 0 && r.png[28] == 1,
+        "not a PNG of the size asked for, interlaced");
 }
 
 [[maybe_unused]] void run_one(const char* data, size_t size) {
   if (size < 6) return;
   const unsigned char* head = reinterpret_cast<const unsigned char*>(data);
   // Sizes from -1 to 800: an empty image, then every size worth drawing.
-  int width = (head[0] | head[1] << 8) % 802 - 1;
-  int height = (head[2] | head[3] << 8) % 802 - 1;
+  int width = (head[0] | head[1] << 8) % 802 - 1, height = (head[2] | head[3] << 8) % 802 - 1;
   size_t block = head[4] >> 1 & 63;  // 0: the usual block size
   size_t tform_size = head[5] == 255 ? 0 : std::min<size_t>(head[5], size - 6);
-  std::string tform(data + 6, strnlen(data + 6, tform_size));
   std::string contents(data + 6 + tform_size, size - 6 - tform_size);
   std::vector<std::string> args = {std::to_string(width), std::to_string(height)};
-  if (head[5] != 255) args.push_back(tform);
+  if (head[5] != 255) args.emplace_back(data + 6, strnlen(data + 6, tform_size));
 
-  std::ofstream(in_path, std::ios::binary | std::ios::trunc) << contents;
+  std::ofstream(in_path, std::ios::binary) << contents;
   Run r = run(in_path, args, block_bytes());
   check_run(r, width, height);
   check(read_file(in_path) == contents, "the input file was changed");
   if (block == 63) block = contents.size() / 2 + 1;
-  if (block != 0 && contents.size() > block) {
-    check(run(in_path, args, static_cast<long long>(block)) == r, "a scan in blocks differs");
-  }
+  if (block != 0 && contents.size() > block)
+    check(run(in_path, args, static_cast<long long>(block)) == r, "blocks gave another outcome");
   // The whole contents fit in a pipe's buffer, so no writer process is needed.
   int fds[2];
   if (head[4] & 1 && contents.size() <= 65536 && pipe(fds) == 0) {
@@ -214,7 +192,7 @@ void check_run(const Run& r, int width, int height) {
           "write to pipe");
     close(fds[1]);
     check(run("/dev/fd/" + std::to_string(fds[0]), args, block_bytes()) == r,
-          "a pipe differs from a file");
+          "a pipe gave another outcome than the file");
     close(fds[0]);
   }
   unlink(in_path.c_str());
@@ -256,8 +234,8 @@ int main(int argc, char** argv) {
   }
   std::sort(files.begin(), files.end());
   for (const fs::path& file : files) {
-    std::string bytes = read_file(file);
     // A copy of exactly the input's size, as libFuzzer hands it over.
+    std::string bytes = read_file(file);
     std::vector<uint8_t> data(bytes.begin(), bytes.end());
     LLVMFuzzerTestOneInput(data.data(), data.size());
   }
