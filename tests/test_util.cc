@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -164,4 +165,14 @@ std::string unescape(const std::string& text) {
     }
   }
   return out;
+}
+
+std::vector<std::string> data_lines(const std::string& name) {
+  std::ifstream in(std::string(TRENDLE_TEST_DIR) + "/" + name);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with("# ")) lines.push_back(unescape(line));
+  }
+  EXPECT_FALSE(lines.empty()) << name;
+  return lines;
 }

@@ -5,6 +5,7 @@
 #include <gd.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,5 +68,16 @@ class ScopedTz {
 
 // Text with C escapes (\n \r \t \v \f \0 \\ \xHH) made literal.
 std::string unescape(const std::string& text);
+
+// The suite's one random generator. Seeded by each test, so that every run
+// checks the same cases.
+struct Random : std::mt19937_64 {
+  using std::mt19937_64::mt19937_64;
+  int in(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(*this); }
+  int below(int n) { return in(0, n - 1); }
+};
+
+// The lines of the data file tests/`name` but comments ("# "), unescaped.
+std::vector<std::string> data_lines(const std::string& name);
 
 #endif  // TRENDLE_TEST_UTIL_H_
