@@ -83,8 +83,9 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
   for (const auto& file : std::filesystem::directory_iterator(TRENDLE_TEST_DIR "/blocks"))
     cases.emplace_back(file.path().filename(), read_file(file.path()));
   for (const auto& [what, csv] : cases) {
-    // The second tform's letter that is no code raises its banner in a worker.
-    for (const char* tform : {"dmyHMS", "dmyHXS"}) {
+    // The second tform's letter that is no code raises its banner in a worker;
+    // the third reads Unix seconds.
+    for (const char* tform : {"dmyHMS", "dmyHXS", "s"}) {
       std::string whole = chart(csv, {"400", "200", tform}, 1LL << 40);
       ASSERT_FALSE(whole.empty()) << what;
       for (long long block : {1, 7, 100, 4096}) {
