@@ -2,7 +2,7 @@
 PREFIX ?= /usr/local
 SECONDS_PER_TARGET ?= 60
 
-.PHONY: example test bench fuzz install format
+.PHONY: example test bench fuzz faults install format
 
 example:
 	scripts/dev.sh example
@@ -15,6 +15,9 @@ bench:
 
 fuzz:
 	scripts/fuzz.sh $(SECONDS_PER_TARGET)
+
+faults:
+	scripts/faults.py
 
 install:
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRENDLE_TESTS=OFF
