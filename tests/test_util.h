@@ -4,6 +4,10 @@
 
 #include <gd.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -12,11 +16,17 @@
 // A fresh directory, removed with its contents at the end of the test.
 class ScratchDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
+  ScratchDir() {
+    char tmpl[] = "/tmp/trendle-test-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+  }
+  ~ScratchDir() { std::filesystem::remove_all(dir_); }
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   // Writes `contents` to `name` and returns its path.
-  std::string write(const std::string& name, const std::string& contents) const;
+  std::string write(const std::string& name, const std::string& contents) const {
+    std::ofstream(path(name), std::ios::binary) << contents;
+    return path(name);
+  }
 
  private:
   std::string dir_;
@@ -26,51 +36,42 @@ std::string read_file(const std::string& path);
 
 struct RunResult {
   int status;
-  std::string err;
-  std::string out;
+  std::string err, out;
 };
 
 // Runs the tool in-process with these arguments (the program name is added).
-RunResult run_tool(const std::vector<std::string>& args);
-
-// Runs a shell command in `dir` with the built binary first on PATH.
-RunResult run_shell(const std::string& command, const std::string& dir);
+RunResult run_tool(std::vector<std::string> args);
 
 using Image = std::unique_ptr<gdImage, void (*)(gdImagePtr)>;
 
 // Reads a PNG back with its palette indices; null when it is no PNG.
 Image load_png(const std::string& bytes);
 
-// The interlace byte of the IHDR chunk; -1 when the bytes are no PNG.
-int png_interlace_flag(const std::string& bytes);
-
 // A white width x height image with the chart's 34 colours allocated.
 Image palette_image(int width, int height);
 
-// "" when both images have the same colours, in the same order, else the
-// first that differs.
+// "" when both palettes hold the same colours in order, else the first that differs.
 std::string palette_difference(gdImagePtr got, gdImagePtr want);
 
-// "" when both images have the same size, palette and pixel indices, else
-// what differs first.
+// "" when both images have the same size, pixel indices and palette, else what differs.
 std::string pixel_difference(gdImagePtr got, gdImagePtr want);
 
-// Sets TZ for the lifetime of the object.
-class ScopedTz {
- public:
-  explicit ScopedTz(const char* tz);
-  ~ScopedTz();
-
- private:
-  std::string old_;
-  bool had_;
+// Sets TZ for the lifetime of the object, and unsets it after.
+struct ScopedTz {
+  explicit ScopedTz(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+  ~ScopedTz() {
+    unsetenv("TZ");
+    tzset();
+  }
 };
 
 // Text with C escapes (\n \r \t \v \f \0 \\ \xHH) made literal.
 std::string unescape(const std::string& text);
 
-// The suite's one random generator. Seeded by each test, so that every run
-// checks the same cases.
+// The suite's one random generator, seeded by each test so every run checks the same cases.
 struct Random : std::mt19937_64 {
   using std::mt19937_64::mt19937_64;
   int in(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(*this); }
