@@ -22,7 +22,9 @@
 #include "input/time_field.h"
 
 static void check(bool ok, const char* what) {
-  if (!ok) fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what), abort();
+  if (ok) return;
+  fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what);
+  abort();
 }
 
 static std::string read_file(const std::string& path) {

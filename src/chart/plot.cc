@@ -104,8 +104,8 @@ void keep_record(Pass& p, const Point& pt, const int* y) {
   ++p.records;
 }
 
-// Draws one good record into the next buffer: what plot_to_point draws for
-// each active series, in order.
+// Draws one good record into the next buffer: for each active series with a
+// value, in order, a line from the previous record's value or a single pixel.
 void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   Mapped& cur = p.buffer[p.next];
   const Mapped& prev = p.buffer[1 - p.next];
