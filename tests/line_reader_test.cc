@@ -1,6 +1,7 @@
 #include "input/line_reader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdio>
@@ -75,6 +76,32 @@ TEST(LineReaderTest, SplitsAtNewlinesOnlyWholeInPartsOrRewound) {
       }
     }
   }
+}
+
+// A reader reads the file as it was when made, a final line without its newline included:
+// lines appended later are not read, in passes or in parts; a file that shrinks, as far as it goes.
+TEST(LineReaderTest, ReadsTheSnapshotItWasMadeOn) {
+  ScratchDir dir;
+  std::string path = dir.write("in.csv", "a\nb\nc");
+  FILE* f = fopen(path.c_str(), "rb");
+  LineReader in(f, path.c_str(), 64), part(in, 64);
+  std::ofstream(path, std::ios::app) << "d\n" << std::string(5000, 'e') << "\n";
+  auto lines = [](LineReader& r) {
+    Lines got;
+    while (const char* line = r.next()) got.push_back(line);
+    return got;
+  };
+  EXPECT_EQ(lines(in), Lines({"a\n", "b\n", "c"}));
+  in.rewind();
+  EXPECT_EQ(lines(in), Lines({"a\n", "b\n", "c"}));
+  part.read_range(2, LLONG_MAX);
+  EXPECT_EQ(lines(part), Lines({"b\n", "c"}));
+  EXPECT_EQ(truncate(path.c_str(), 3), 0);
+  in.rewind();
+  part.read_range(0, LLONG_MAX);
+  EXPECT_EQ(lines(in), Lines({"a\n", "b"}));
+  EXPECT_EQ(lines(part), Lines({"a\n", "b"}));
+  fclose(f);
 }
 
 // Bytes this process has read so far, by any read call.

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "driver/fatal.h"
 
@@ -15,6 +17,21 @@ namespace {
 
 bool gzip_magic(const void* bytes) {
   return memcmp(bytes, "\x1f\x8b", 2) == 0;
+}
+
+// Lets one reader of a part at a time grow its buffer past its usual size.
+std::mutex grow_one_at_a_time;
+
+// An unnamed temporary file in $TMPDIR, else /tmp; null when none can be made.
+FILE* temporary_file() {
+  const char* dir = getenv("TMPDIR");
+  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/trendle-XXXXXX";
+  int fd = mkstemp(name.data());
+  if (fd < 0) return nullptr;
+  unlink(name.c_str());
+  FILE* f = fdopen(fd, "w+b");
+  if (!f) close(fd);
+  return f;
 }
 
 }  // namespace
@@ -34,7 +51,9 @@ struct LineReader::Inflater {
 };
 
 LineReader::LineReader(const LineReader& whole, size_t chunk)
-    : LineReader(whole.file_, whole.path_, chunk) {}
+    : LineReader(whole.file_, whole.path_, chunk) {
+  snapshot_ = whole.snapshot_;
+}
 
 LineReader::LineReader(FILE* file, const char* path, size_t chunk)
     : file_(file), path_(path), fd_(fileno(file)) {
@@ -47,9 +66,11 @@ LineReader::LineReader(FILE* file, const char* path, size_t chunk)
     chunk = static_cast<size_t>(st.st_size) + 1;
   }
   chunk_ = std::max<size_t>(chunk, 64);
-  buf_.resize(chunk_ + 1);
+  base_ = chunk_ + 1;
+  buf_.resize(base_);
+  if (known && S_ISREG(st.st_mode)) snapshot_ = st.st_size;
   if (known && !S_ISREG(st.st_mode)) {
-    spool_ = tmpfile();
+    spool_ = temporary_file();
     if (!spool_) fail();
     spooling_ = true;
   }
@@ -71,7 +92,7 @@ bool LineReader::fill() {
     pos_ = 0;
   }
   // One byte always stays free for the NUL behind the last line.
-  if (buf_.size() - end_ < chunk_ / 2 + 1) buf_.resize(buf_.size() * 2);
+  if (buf_.size() - end_ < chunk_ / 2 + 1) grow();
   size_t room = buf_.size() - 1 - end_;
   // A part needs its own bytes and the end of its last line, seldom more.
   long long rest = std::max(limit_ - offset_, 0LL);
@@ -82,9 +103,39 @@ bool LineReader::fill() {
   return n > 0;
 }
 
-// Bytes as the input holds them, copied to the spool when spooling; 0 at
-// its end.
+void LineReader::grow() {
+  if (ranged_ && !grown_.owns_lock()) grown_ = std::unique_lock(grow_one_at_a_time);
+  buf_.resize(buf_.size() * 2);
+}
+
+void LineReader::give_back() {
+  if (buf_.size() == base_) return;
+  if (holding_) {
+    buf_[held_at_] = held_;
+    holding_ = false;
+  }
+  size_t left = end_ - pos_;
+  size_t size = std::max(base_, left + chunk_ / 2 + 1);
+  if (size < buf_.size()) {
+    try {
+      std::vector<char> kept(size);
+      memcpy(kept.data(), buf_.data() + pos_, left);
+      buf_.swap(kept);
+      pos_ = 0;
+      end_ = left;
+    } catch (const std::bad_alloc&) {
+      // Keeping the big buffer is no worse than not having given it back.
+    }
+  }
+  if (grown_.owns_lock()) grown_.unlock();
+}
+
+// Bytes as the input holds them, up to the snapshot, copied to the spool when
+// spooling; 0 at its end.
 size_t LineReader::read_raw(char* dst, size_t room) {
+  if (snapshot_ >= 0)
+    room = static_cast<size_t>(std::clamp(snapshot_ - offset_, 0LL, static_cast<long long>(room)));
+  if (room == 0) return 0;
   ssize_t n;
   do {
     n = ranged_ ? pread(fd_, dst, room, offset_) : read(fd_, dst, room);
@@ -117,7 +168,7 @@ size_t LineReader::sniff() {
 
 // Inflates until some text comes out; 0 at the end of the last member. A
 // member may follow another, as `cat a.gz b.gz` joins them; the input ending
-// inside one, or bytes that are no deflate stream, fail the read.
+// inside one, or bytes other than zeros that are no gzip member, fail the read.
 size_t LineReader::inflate_into(char* dst, size_t room) {
   z_stream& z = gz_->z;
   room = std::min<size_t>(room, 1 << 30);  // what avail_out can hold
@@ -132,6 +183,13 @@ size_t LineReader::inflate_into(char* dst, size_t room) {
       z.avail_in = static_cast<uInt>(n);
     }
     if (gz_->member_ended) {
+      // Zero bytes after a member are padding, as block devices and some
+      // archivers leave it; anything else must be another member.
+      while (z.avail_in > 0 && *z.next_in == 0) {
+        ++z.next_in;
+        --z.avail_in;
+      }
+      if (z.avail_in == 0) continue;
       inflateReset(&z);
       gz_->member_ended = false;
     }
@@ -150,6 +208,8 @@ const char* LineReader::next() {
     buf_[held_at_] = held_;
     holding_ = false;
   }
+  // A part's reader gives back a long line's buffer for another part's.
+  if (ranged_ && buf_.size() > base_ && end_ - pos_ <= chunk_ / 2) give_back();
   if (skipping_ && !skip_to_range()) return nullptr;
   if (ranged_ && offset_ - static_cast<long long>(end_ - pos_) >= limit_) return nullptr;
   for (;;) {
@@ -192,7 +252,10 @@ void LineReader::rewind() {
     spooling_ = false;
   }
   if (lseek(fd_, 0, SEEK_SET) < 0) fail();
+  // A file that shrank during a whole first pass: the next reads what it read.
+  if (eof_ && snapshot_ > offset_) snapshot_ = offset_;
   pos_ = end_ = scanned_ = 0;
+  offset_ = 0;
   eof_ = false;
   // A compressed input is decompressed again from its first byte.
   gz_.reset();
@@ -200,12 +263,11 @@ void LineReader::rewind() {
 }
 
 long long LineReader::regular_size() const {
-  struct stat st;
-  if (spool_ || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (spool_ || snapshot_ < 0) return -1;
   // Byte ranges of a compressed file hold no whole lines to read apart.
   char magic[2];
   if (pread(fd_, magic, 2, 0) == 2 && gzip_magic(magic)) return -1;
-  return st.st_size;
+  return snapshot_;
 }
 
 void LineReader::read_range(long long begin, long long end) {
@@ -218,6 +280,11 @@ void LineReader::read_range(long long begin, long long end) {
   skipping_ = begin > 0;
   pos_ = end_ = scanned_ = 0;
   eof_ = false;
+  give_back();
+}
+
+long long LineReader::next_line_offset() const {
+  return offset_ - static_cast<long long>(end_ - pos_);
 }
 
 // Passes over the text up to and including the first newline; false when the

@@ -1,16 +1,19 @@
 // Reads an input stream line by line, each line whole whatever its length,
-// through large reads. An input that cannot be rewound (a pipe, a FIFO, a
-// terminal) is copied to an unnamed temporary file during the first pass so
-// that the second pass reads the same bytes. An input that begins with
-// gzip's magic bytes is decompressed as it is read, whatever its name. A
-// reader can also be set to the lines of one part of a regular file, so that
-// threads share out a file.
+// through large reads. Every pass reads one snapshot: a regular file up to
+// the size it had when the reader was made (or the bytes the first pass
+// found, if it shrank), so lines a logger appends meanwhile are not read; an
+// input that cannot be rewound (a pipe, a FIFO, a terminal) is copied to an
+// unnamed temporary file in $TMPDIR (else /tmp) during the first pass. An
+// input that begins with gzip's magic bytes is decompressed as it is read,
+// whatever its name. A reader can also be set to the lines of one part of a
+// regular file, so that threads share out a file.
 #ifndef TRENDLE_INPUT_LINE_READER_H_
 #define TRENDLE_INPUT_LINE_READER_H_
 
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class LineReader {
@@ -34,7 +37,7 @@ class LineReader {
   // compressed file, whose parts cannot be read alone.
   long long regular_size() const;
 
-  // A reader of the same input, for its parts (read_range).
+  // A reader of the same input and snapshot, for its parts (read_range).
   LineReader(const LineReader& whole, size_t chunk);
 
   // From here on, reads only the lines of a regular file that begin at a byte
@@ -43,12 +46,22 @@ class LineReader {
   // other.
   void read_range(long long begin, long long end);
 
+  // The file offset of the next line of a part: where reading it again
+  // would start.
+  long long next_line_offset() const;
+
+  // Frees a buffer grown for a long line, keeping the unread bytes. Readers
+  // of parts grow one at a time, each until it gives its buffer back, so
+  // threads hold one long line's worth at a time, as a single reader does.
+  void give_back();
+
  private:
   bool fill();
   size_t read_raw(char* dst, size_t room);
   size_t inflate_into(char* dst, size_t room);
   size_t sniff();
   void fail() const;
+  void grow();
 
   bool skip_to_range();
 
@@ -56,7 +69,9 @@ class LineReader {
   const char* path_;
   int fd_;
   size_t chunk_;
-  FILE* spool_ = nullptr;  // copy of a non-rewindable input, first pass only
+  size_t base_;              // the buffer's size when not grown
+  long long snapshot_ = -1;  // the bytes of a regular file read, else -1
+  FILE* spool_ = nullptr;    // copy of a non-rewindable input, first pass only
   bool spooling_ = false;
   std::vector<char> buf_;
   size_t pos_ = 0;      // start of the unread text
@@ -67,12 +82,13 @@ class LineReader {
   char held_ = 0;
   bool holding_ = false;
   bool ranged_ = false;    // reading a part of the file, with pread
-  long long offset_ = 0;   // file offset of buf_[end_], when ranged
+  long long offset_ = 0;   // raw bytes read: when ranged, the file offset of buf_[end_]
   long long limit_ = 0;    // lines beginning here or later are not in the range
   bool skipping_ = false;  // the line through the range's first byte is not in it
   bool sniffed_ = false;   // this pass's first bytes were checked for gzip's magic
   struct Inflater;
-  std::unique_ptr<Inflater> gz_;  // set while reading a gzip input
+  std::unique_ptr<Inflater> gz_;        // set while reading a gzip input
+  std::unique_lock<std::mutex> grown_;  // held by a part's reader while grown
 };
 
 #endif  // TRENDLE_INPUT_LINE_READER_H_
