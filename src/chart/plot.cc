@@ -46,8 +46,8 @@ struct Pass {
   uint32_t plain = 0;      // bit i: fast_column may draw series i
   Mapped buffer[2];
   int next = 0;
-  int records = 0;    // good records drawn
-  int runs_from = 0;  // no runs are tried before this many records
+  long long records = 0;    // good records drawn
+  long long runs_from = 0;  // no runs are tried before this many records
 };
 
 // One good record mapped to pixels: its x, unless its time is 0 or before
@@ -125,24 +125,33 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   ++p.records;
 }
 
-// The good records of one block, parsed and mapped by a worker; on cache
-// lines of its own.
+// Good records of one block, parsed and mapped by a worker; on cache lines of
+// its own.
 struct alignas(64) Part {
   std::vector<Point> points;
   std::vector<int> rows;  // `count` per record
   BlockStop stop;
 };
 
-void parse_block(LineReader& lines, const char* tform, const Pass& p, Part& part) {
+// What a part holds at most, so that memory stays flat however short the
+// lines: a block of short lines is handed over in several parts.
+constexpr size_t kPartBytes = 256 << 10;
+
+// Parses the block's next records into `part`: true at the block's end,
+// false when the part is full.
+bool parse_block(LineReader& lines, const char* tform, const Pass& p, Part& part) {
+  const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int));
   part.points.clear();
   part.rows.clear();
   part.stop = BlockStop();
   Sample s;
-  while (next_block_record(lines, tform, s, part.stop)) {
+  while (part.points.size() < most) {
+    if (!next_block_record(lines, tform, s, part.stop)) return true;
     size_t n = part.rows.size();
     part.rows.resize(n + p.count);
     part.points.push_back(map_record(p, s, part.rows.data() + n));
   }
+  return false;
 }
 
 // Runs shorter than this are drawn record by record; longer ones are cut,
@@ -184,7 +193,7 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
       // The buffers end as drawing the records one by one leaves them:
       // the last two records, each in the buffer it goes to.
       p.next = (p.next + static_cast<int>(length)) % 2;
-      p.records += static_cast<int>(length) - 2;
+      p.records += static_cast<long long>(length) - 2;
       for (size_t r = k + length - 2; r < k + length; ++r) {
         keep_record(p, part.points[r], part.rows.data() + r * p.count);
       }
@@ -203,7 +212,8 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
 void plot_in_blocks(const RunState& st, Pass& p, LineReader& in, int count) {
   Part parts[kSlots];
   run_in_order(
-      in, count, [&](LineReader& lines, int slot) { parse_block(lines, st.tform, p, parts[slot]); },
+      in, count,
+      [&](LineReader& lines, int slot) { return parse_block(lines, st.tform, p, parts[slot]); },
       [&](int slot) {
         const Part& part = parts[slot];
         draw_block(st, p, part);

@@ -32,7 +32,7 @@ void add_to_range(Range& range, const Sample& s) {
 // Adds a later block's range as if its records had followed one by one: the
 // comparisons are the strict ones of add_to_range, so equal values (0 and
 // -0) keep the earlier one.
-void merge(Range& range, const Range& later, int later_records) {
+void merge(Range& range, const Range& later, long long later_records) {
   if (range.start_time == 0) range.start_time = later.start_time;
   if (later_records > 0) range.end_time = later.end_time;
   if (later.max > range.max) range.max = later.max;
@@ -48,14 +48,15 @@ void merge(Range& range, const Range& later, int later_records) {
 // What one block adds to the scan, on cache lines of its own.
 struct alignas(64) Part {
   Range range;  // of the block alone; start_time its first nonzero time
-  int records = 0;
+  long long records = 0;
   BlockStop stop;
 };
 
-void scan_block(LineReader& lines, const char* tform, Part& part) {
+// A part holds a range, however many records: a block is scanned at once.
+bool scan_block(LineReader& lines, const char* tform, Part& part) {
   Range range;
   Sample s;
-  int records = 0;
+  long long records = 0;
   part.stop = BlockStop();
   while (next_block_record(lines, tform, s, part.stop)) {
     add_to_range(range, s);
@@ -63,13 +64,15 @@ void scan_block(LineReader& lines, const char* tform, Part& part) {
   }
   part.range = range;
   part.records = records;
+  return true;
 }
 
 void scan_in_blocks(RunState& st, LineReader& in, int count) {
   Part parts[kSlots];
-  int records = 0;  // good records in the blocks merged so far
+  long long records = 0;  // good records in the blocks merged so far
   run_in_order(
-      in, count, [&](LineReader& lines, int slot) { scan_block(lines, st.tform, parts[slot]); },
+      in, count,
+      [&](LineReader& lines, int slot) { return scan_block(lines, st.tform, parts[slot]); },
       [&](int slot) {
         Part& part = parts[slot];
         merge(st.range, part.range, part.records);
@@ -86,7 +89,7 @@ void scan_file(RunState& st, LineReader& in) {
     return;
   }
   Sample s;
-  for (int records = 0; next_record(in, st.tform, records + 1, s); ++records) {
+  for (long long records = 0; next_record(in, st.tform, records + 1, s); ++records) {
     add_to_range(st.range, s);
   }
   in.rewind();

@@ -19,14 +19,19 @@ void set_block_bytes(long long bytes);
 // regular file, or less than two blocks.
 int block_count(const LineReader& in);
 
+// Reads some of a block's lines into slot `slot`: true when it read them to
+// the block's end, false when the slot is full and more remain.
+using BlockWork = std::function<bool(LineReader& lines, int slot)>;
+
 // Calls work(lines, slot) on worker threads for blocks 0 to count - 1 of
 // `whole`'s file, `lines` reading just that block's lines, and consume(slot)
-// on the calling thread in block order, each after its block's work. `slot`
-// (0 to kSlots - 1) names the caller's storage for the block's result. work
-// must not throw; an exception from consume stops the workers and goes on
-// to the caller.
-void run_in_order(const LineReader& whole, int count,
-                  const std::function<void(LineReader& lines, int slot)>& work,
+// on the calling thread in block order after each call, so that a slot's
+// result is consumed before work fills it again. `slot` (0 to kSlots - 1)
+// names the caller's storage for a block's result. Whatever a worker throws
+// stays on its thread: that part of the block is read again on the calling
+// thread, where a failure goes on to the caller, as does an exception from
+// consume, which stops the workers.
+void run_in_order(const LineReader& whole, int count, const BlockWork& work,
                   const std::function<void(int slot)>& consume);
 
 #endif  // TRENDLE_INPUT_BLOCKS_H_

@@ -59,10 +59,10 @@ Line parse_record(const char* line, const char* tform, Sample& s) {
   return Line::record;
 }
 
-bool next_record(LineReader& in, const char* tform, int number, Sample& s) {
+bool next_record(LineReader& in, const char* tform, long long number, Sample& s) {
   while (const char* line = in.next()) {
     Line kind = parse_record(line, tform, s);
-    if (kind == Line::unreadable) gerr("Failed to read line %d.", number);
+    if (kind == Line::unreadable) gerr("Failed to read line %lld.", number);
     if (kind == Line::record) return true;
   }
   return false;
@@ -81,7 +81,7 @@ bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockSto
   return false;
 }
 
-void finish_block(const BlockStop& stop, int number) {
+void finish_block(const BlockStop& stop, long long number) {
   if (stop.error) std::rethrow_exception(stop.error);
-  if (stop.unreadable) gerr("Failed to read line %d.", number);
+  if (stop.unreadable) gerr("Failed to read line %lld.", number);
 }

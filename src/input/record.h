@@ -19,7 +19,7 @@ Line parse_record(const char* line, const char* tform, Sample& s);
 
 // The next record of `in` into s; false at the end of the input. A time field
 // that cannot be read raises "Failed to read line %d." with `number`.
-bool next_record(LineReader& in, const char* tform, int number, Sample& s);
+bool next_record(LineReader& in, const char* tform, long long number, Sample& s);
 
 // What stopped a worker thread's reading of its block of lines, if anything.
 struct BlockStop {
@@ -33,6 +33,6 @@ bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockSto
 
 // On the calling thread, after the block's records: raises what stopped the
 // block, naming an unreadable line by `number`, its number in the whole pass.
-void finish_block(const BlockStop& stop, int number);
+void finish_block(const BlockStop& stop, long long number);
 
 #endif  // TRENDLE_INPUT_RECORD_H_
