@@ -75,7 +75,9 @@ bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockSto
       stop.unreadable = kind == Line::unreadable;
       if (kind != Line::skipped) return kind == Line::record;
     }
-  } catch (...) {
+  } catch (const Fatal&) {
+    // A banner ends the pass where one reading would end it. Anything else
+    // (memory running out) leaves the worker, to be read again elsewhere.
     stop.error = std::current_exception();
   }
   return false;

@@ -27,8 +27,8 @@ struct BlockStop {
   bool unreadable = false;   // a line whose time field cannot be read
 };
 
-// next_record for a worker, which must not throw: false at the block's end or
-// when something stopped it, kept in `stop`.
+// next_record for a worker: false at the block's end or when a banner or an
+// unreadable line stopped it, kept in `stop` to be raised in order.
 bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockStop& stop);
 
 // On the calling thread, after the block's records: raises what stopped the
