@@ -133,8 +133,7 @@ void LineReader::give_back() {
 // Bytes as the input holds them, up to the snapshot, copied to the spool when
 // spooling; 0 at its end.
 size_t LineReader::read_raw(char* dst, size_t room) {
-  if (snapshot_ >= 0)
-    room = static_cast<size_t>(std::clamp(snapshot_ - offset_, 0LL, static_cast<long long>(room)));
+  if (snapshot_ >= 0) room = std::min<size_t>(room, std::max(snapshot_ - offset_, 0LL));
   if (room == 0) return 0;
   ssize_t n;
   do {
