@@ -36,6 +36,8 @@ void read_here(LineReader& lines, long long from, int block, int count, const Bl
   int slot = block % kSlots;
   lines.read_range(from, block_end(block, count));
   while (!work(lines, slot)) consume(slot);
+  // Before this thread waits for a worker that may be waiting to grow.
+  lines.give_back();
   consume(slot);
 }
 
