@@ -100,19 +100,14 @@ int replace_target(const Target& t, const void* png, int size, FILE* err) {
   std::string temp = directory_of(t.path) + ".trendle-XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return -1;
-  if (!take_attributes(fd, t)) {
-    close(fd);
-    unlink(temp.c_str());
-    return -1;
-  }
-  FILE* out = fdopen(fd, "wb");
+  bool placed = take_attributes(fd, t);
+  FILE* out = placed ? fdopen(fd, "wb") : nullptr;
   if (!out) close(fd);
-  if (!out || !write_and_close(out, png, size) || rename(temp.c_str(), t.path.c_str()) != 0) {
-    unlink(temp.c_str());
-    fputs("Could not write output file.\n", err);
-    return 1;
-  }
-  return 0;
+  bool ok = out && write_and_close(out, png, size) && rename(temp.c_str(), t.path.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  if (!placed) return -1;
+  if (!ok) fputs("Could not write output file.\n", err);
+  return ok ? 0 : 1;
 }
 
 int write_in_place(const char* name, const void* png, int size, FILE* err) {
