@@ -3,6 +3,7 @@
 #include <gdfonts.h>
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -44,6 +45,14 @@ bool same_file(const char* a, const char* b) {
   return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// Reads a size as atoi does (blanks, a sign, digits, the rest ignored); false
+// when it lies outside int's range, where atoi would wrap it to some other size.
+bool read_size(const char* text, int& size) {
+  long long n = strtoll(text, nullptr, 10);
+  size = static_cast<int>(n);
+  return n >= INT_MIN && n <= INT_MAX;
+}
+
 struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
@@ -69,21 +78,22 @@ int run_trendle(int argc, char** argv, FILE* err) {
   RunState st;
   st.in_csv = argv[1];
   st.outname = argv[2];
-  st.width = atoi(argv[3]);
-  st.height = atoi(argv[4]);
+  bool sizes_fit = read_size(argv[3], st.width);
+  sizes_fit = read_size(argv[4], st.height) && sizes_fit;
   if (argc >= 6) st.tform = argv[5];
   st.margin = gdFontGetSmall()->h * 3 / 2;
-  st.plot_width = st.width - (st.margin + 1);
 
   if (same_file(st.in_csv, st.outname)) {
     fputs("Output file is the input file.\n", err);
     return 1;
   }
-  st.im_out = gdImageCreate(st.width, st.height);
+  st.im_out = sizes_fit ? gdImageCreate(st.width, st.height) : nullptr;
   if (!st.im_out) {
     fputs("Failed to create image.\n", err);
     return 1;
   }
+  // A width gd accepts is positive, so this cannot overflow.
+  st.plot_width = st.width - (st.margin + 1);
   std::unique_ptr<gdImage, void (*)(gdImagePtr)> image(st.im_out, gdImageDestroy);
   allocate_colours(st);
   try {

@@ -10,8 +10,10 @@
 // Draws one line of text in the bottom margin, in the text colour.
 void draw_banner(const RunState& st, const std::string& message);
 
-// Writes st.im_out to st.outname as an interlaced palette PNG. Returns the exit
-// status: 0 when the file was written, 1 (with a message on err) when not.
+// Writes st.im_out to st.outname as an interlaced palette PNG: a file is
+// replaced only by a whole chart, a device or a file with other links is written
+// in place. Returns the exit status: 0 when the file was written, 1 (with a
+// message on err) when not, leaving a replaceable file as it was.
 int write_outfile(const RunState& st, FILE* err);
 
 #endif  // TRENDLE_DRIVER_OUTPUT_H_
