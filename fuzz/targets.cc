@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,15 +33,38 @@ static std::string read_file(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The record reader made of get_time, strtod and mktime. It finds the columns
-// itself, so that get_time must hand back the line's first ','.
+// The record reader restated plainly, with strtod and mktime. A time needs a '/', ':' or '-' in
+// the line, or an 's' among tform's first six letters and a digit before the first ','. Then
+// a number (digit run, saturated) a letter, six at most, each taking the byte after it, even a
+// ','; a ',' before a number ends the time, the line's end before one leaves it unreadable.
 static Line model(const char* line, const char* tform, Sample& s) {
   if (line[strspn(line, " \t\n\v\f\r")] == '#') return Line::skipped;
-  TimeFields field;
-  TimeField found = get_time(line, tform, field);
-  if (found != TimeField::read) return found == TimeField::none ? Line::skipped : Line::unreadable;
-  field.tm.tm_mon -= 1;
-  s.time = field.unix_seconds >= 0 ? field.unix_seconds : mktime(&field.tm);
+  bool unix_letter = memchr(tform, 's', strnlen(tform, 6));
+  if (!strpbrk(line, "/:-") && !(unix_letter && strcspn(line, "0123456789") < strcspn(line, ",")))
+    return Line::skipped;
+  struct tm tm = {};
+  // For d m y Y H M S s; an 's' also goes to tm_wday, which mktime ignores.
+  int* fields[] = {&tm.tm_mday, &tm.tm_mon, &tm.tm_year, &tm.tm_year,
+                   &tm.tm_hour, &tm.tm_min, &tm.tm_sec,  &tm.tm_wday};
+  long long unix = -1, i = 0;
+  for (const char* p = line; i < 6; ++i, p += *p != '\0') {
+    if (*p == ',' || (*p && !tform[i])) break;
+    p += strcspn(p, "0123456789,");
+    if (*p == ',' && i == 0) return Line::skipped;
+    if (*p == ',') break;
+    if (*p == '\0') return Line::unreadable;
+    long long n = std::min(strtoll(p, nullptr, 10), kMaxUnixSeconds);
+    size_t k = std::string_view("dmyYHMSs").find(tform[i]);
+    if (k == std::string_view::npos)
+      gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
+    int v = std::min<long long>(n, INT_MAX);
+    *fields[k] = v + (k == 3 ? -1900 : k == 2 && v <= 69 ? 100 : 0);
+    unix = k == 7 ? n : unix;
+    p += strspn(p, "0123456789");
+  }
+  if (i == 0) return Line::unreadable;
+  tm.tm_mon -= 1, tm.tm_isdst = -1;
+  s.time = unix >= 0 ? unix : mktime(&tm);
   s.columns = 0;
   for (const char* comma = line; (comma = strchr(comma, ',')) && s.columns < kMaxSeries; ++comma) {
     const char* cell = comma + 1 + strspn(comma + 1, " \t\n\v\f\r");
