@@ -40,13 +40,12 @@ TEST(IdentityTest, BenchmarkChartsKeepTheirPixels) {
     ScopedTz zone(tz);
     ScratchDir dir;
     Image im = load_png(chart(generated_log(rows, series, start), {"1600", "900"}, block_bytes()));
-    ASSERT_TRUE(im && !gdImageTrueColor(im.get())) << row;
-    gdImagePtr p = im.get();
-    std::string dump = std::to_string(p->sx) + " " + std::to_string(p->sy) + " " +
-                       std::to_string(p->interlace) + " " + std::to_string(p->colorsTotal) + "\n";
-    for (int i = 0; i < p->colorsTotal; ++i)
-      dump += {char(p->red[i]), char(p->green[i]), char(p->blue[i]), char(p->alpha[i])};
-    for (int y = 0; y < p->sy; ++y) dump.append(reinterpret_cast<char*>(p->pixels[y]), p->sx);
+    ASSERT_TRUE(im && !im->trueColor) << row;
+    std::string dump = std::to_string(im->sx) + " " + std::to_string(im->sy) + " " +
+                       std::to_string(im->interlace) + " " + std::to_string(im->colorsTotal) + "\n";
+    for (int i = 0; i < im->colorsTotal; ++i)
+      dump += {char(im->red[i]), char(im->green[i]), char(im->blue[i]), char(im->alpha[i])};
+    for (int y = 0; y < im->sy; ++y) dump.append(reinterpret_cast<char*>(im->pixels[y]), im->sx);
     FILE* sum = popen(("sha256sum " + dir.write("image", dump)).c_str(), "r");
     EXPECT_EQ(fscanf(sum, "%64s", got), 1);
     pclose(sum);
