@@ -2,45 +2,54 @@
 // failed check aborts. Their inputs are laid out in record_one and run_one.
 #include <gd.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <string_view>
-#include <vector>
 
-#include "driver/driver.h"
+#include "../tests/test_util.h"
 #include "driver/fatal.h"
 #include "input/blocks.h"
 #include "input/record.h"
 #include "input/time_field.h"
 
 static void check(bool ok, const char* what) {
-  if (ok) return;
-  fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what);
-  abort();
+  if (!ok) fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what), abort();
 }
 
-static std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// The record reader made of get_time, strtod and mktime. It finds the columns
-// itself, so that get_time must hand back the line's first ','.
+// The record reader restated with strtod and mktime: a time needs '/', ':' or '-' in the line,
+// or 's' among tform's first six letters and a digit before the first ','. Then one saturated
+// digit run a letter, six at most, each taking the next byte, even a ','; a ',' ends the time.
 static Line model(const char* line, const char* tform, Sample& s) {
   if (line[strspn(line, " \t\n\v\f\r")] == '#') return Line::skipped;
-  TimeFields field;
-  TimeField found = get_time(line, tform, field);
-  if (found != TimeField::read) return found == TimeField::none ? Line::skipped : Line::unreadable;
-  field.tm.tm_mon -= 1;
-  s.time = field.unix_seconds >= 0 ? field.unix_seconds : mktime(&field.tm);
+  bool unix_letter = memchr(tform, 's', strnlen(tform, 6));
+  if (!strpbrk(line, "/:-") && !(unix_letter && strcspn(line, "0123456789") < strcspn(line, ",")))
+    return Line::skipped;
+  struct tm tm = {};
+  // For d m y Y H M S s; an 's' also goes to tm_wday, which mktime ignores.
+  int* fields[] = {&tm.tm_mday, &tm.tm_mon, &tm.tm_year, &tm.tm_year,
+                   &tm.tm_hour, &tm.tm_min, &tm.tm_sec,  &tm.tm_wday};
+  long long unix = -1, i = 0;
+  for (const char* p = line; i < 6 && *p != ',' && (!*p || tform[i]); ++i, p += *p != '\0') {
+    p += strcspn(p, "0123456789,");
+    if (*p == ',' && i == 0) return Line::skipped;
+    if (*p == ',') break;
+    if (*p == '\0') return Line::unreadable;
+    long long n = std::min(strtoll(p, nullptr, 10), kMaxUnixSeconds);
+    size_t k = std::string_view("dmyYHMSs").find(tform[i]);
+    if (k > 7) gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
+    int v = std::min<long long>(n, INT_MAX);
+    *fields[k] = v + (k == 3 ? -1900 : k == 2 && v <= 69 ? 100 : 0);
+    unix = k == 7 ? n : unix;
+    p += strspn(p, "0123456789");
+  }
+  if (i == 0) return Line::unreadable;
+  tm.tm_mon -= 1, tm.tm_isdst = -1;
+  s.time = unix >= 0 ? unix : mktime(&tm);
   s.columns = 0;
   for (const char* comma = line; (comma = strchr(comma, ',')) && s.columns < kMaxSeries; ++comma) {
     const char* cell = comma + 1 + strspn(comma + 1, " \t\n\v\f\r");
@@ -79,25 +88,23 @@ static Line model(const char* line, const char* tform, Sample& s) {
 
 // Private to the process, and removed after each input, as libFuzzer may skip exit handlers.
 const std::string in_path = "/tmp/trendle-fuzz-" + std::to_string(getpid()) + ".csv";
-const std::string out_path = in_path + ".png", err_path = in_path + ".err";
+const std::string out_path = in_path + ".png";
 const long long usual_block = block_bytes();
 
-// A whole run with `args`, in blocks of `block` bytes: its exit status, a
-// newline, its standard error, a newline, then the PNG it wrote, if any.
-static std::string run(std::vector<std::string> args, long long block) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  FILE* err = fopen(err_path.c_str(), "w");
+// A whole run with `args` on a file holding `file`, in blocks of `block` bytes: its exit status,
+// a newline, its standard error, a newline, then the PNG it wrote, if any.
+static std::string run(const std::vector<std::string>& args, const std::string& file,
+                       long long block = usual_block) {
+  std::ofstream(in_path, std::ios::binary) << file;
   set_block_bytes(block);
   unlink(out_path.c_str());
-  int status = run_trendle(static_cast<int>(args.size()), argv.data(), err);
-  fclose(err);
-  return std::to_string(status) + "\n" + read_file(err_path) + "\n" + read_file(out_path);
+  RunResult r = run_tool(args);
+  return std::to_string(r.status) + "\n" + r.err + "\n" + read_file(out_path);
 }
 
-// The input: width and height (2 bytes each), a mode byte, a tform length, the
-// tform, then the file.
+// The input: width and height (2 bytes each), a mode byte, a tform length, the tform, the file.
+// Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
+// short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
   if (in.size() < 6) return;
   const unsigned char* head = reinterpret_cast<const unsigned char*>(in.data());
@@ -106,11 +113,9 @@ static std::string run(std::vector<std::string> args, long long block) {
   size_t block = head[4] >> 1 & 63;  // bits 1 to 6: 0 the usual size, 63 two blocks
   std::string_view tform = in.substr(6, head[5] == 255 ? 0 : head[5]);  // 255: no tform
   std::string contents(in.substr(6 + tform.size()));
-  std::vector<std::string> args = {"trendle", in_path, out_path, std::to_string(width),
-                                   std::to_string(height)};
+  std::vector<std::string> args{in_path, out_path, std::to_string(width), std::to_string(height)};
   if (head[5] != 255) args.emplace_back(tform.substr(0, tform.find('\0')));
-  std::ofstream(in_path, std::ios::binary) << contents;
-  std::string whole = run(args, usual_block);
+  std::string whole = run(args, contents);
   // An empty size fails and writes nothing, else an interlaced PNG of that size.
   std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
   for (int v : {width, height}) png += {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
@@ -121,14 +126,37 @@ static std::string run(std::vector<std::string> args, long long block) {
   check(read_file(in_path) == contents, "the input file was changed");
   if (block == 63) block = contents.size() / 2 + 1;
   if (block != 0 && contents.size() > block)
-    check(run(args, static_cast<long long>(block)) == whole, "blocks gave another outcome");
-  for (const std::string& path : {in_path, out_path, err_path}) unlink(path.c_str());
+    check(run(args, contents, static_cast<long long>(block)) == whole,
+          "blocks gave another outcome");
+  int gz_mode = (head[4] & 1) | (head[4] >> 6 & 2);
+  if (gz_mode && !contents.starts_with("\x1f\x8b")) {  // else the plain file is read as gzip
+    z_stream z{}, unz{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
+    std::string gz(deflateBound(&z, contents.size()), '\0'), text(contents.size() + 1, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(contents.data()), z.avail_in = contents.size();
+    z.next_out = reinterpret_cast<Bytef*>(gz.data()), z.avail_out = gz.size();
+    check(deflate(&z, Z_FINISH) == Z_STREAM_END && deflateEnd(&z) == Z_OK, "deflate failed");
+    gz.resize(z.total_out);
+    size_t at = 2 + (head[1] << 8 | head[3]) % (gz.size() - 2);
+    if (gz_mode == 2) gz.resize(at);
+    if (gz_mode == 3) gz[at] ^= 0xff;
+    // What zlib inflates, member by member, up to an error: damage changing that may draw anything.
+    inflateInit2(&unz, 16 + 15);
+    unz.next_in = reinterpret_cast<Bytef*>(gz.data()), unz.avail_in = gz.size();
+    unz.next_out = reinterpret_cast<Bytef*>(text.data()), unz.avail_out = text.size();
+    while (inflate(&unz, Z_NO_FLUSH) == Z_STREAM_END && unz.avail_in > 0) inflateReset(&unz);
+    inflateEnd(&unz);
+    text.resize(text.size() - unz.avail_out);
+    std::string outcome = run(args, gz);
+    check(outcome == whole ||
+              (gz_mode > 1 && (!contents.starts_with(text) || outcome == run(args, "\x1f\x8b"))),
+          "the compressed file gave another outcome");
+  }
+  for (const std::string& path : {in_path, out_path}) unlink(path.c_str());
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // A zone with daylight saving, fixed so that every input means one thing.
-  setenv("TZ", "Europe/London", 1);
-  tzset();
+  setenv("TZ", "Europe/London", 1), tzset();  // with daylight saving, the same for every input
   gdSetErrorMethod([](int, const char*, va_list) {});  // gd warns of the sizes it refuses
   return 0;
 }

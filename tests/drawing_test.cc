@@ -34,7 +34,8 @@ TEST(DrawingTest, FastLineDrawsWhatGdImageLineDraws) {
 // by one with gdImageLine (from an untouched image, if declined). `rows` holds
 // `count` rows a record, the record before the run first.
 std::string paint(int x, int count, const std::vector<int>& rows, uint32_t valid) {
-  const int colour[] = {2, 7, 12, 17};
+  int colour[32];  // one a series, up to 32
+  for (int i = 0; i < 32; ++i) colour[i] = 2 + i;
   Image got = palette_image(kWidth, kHeight), want = palette_image(kWidth, kHeight);
   bool painted = paint_column_run(got.get(), {x, count, rows.data(), rows.data() + count,
                                               rows.size() / count - 1, valid, colour});

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "driver/fatal.h"
 #include "test_util.h"

@@ -3,32 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
-
-#include "driver/driver.h"
-
-std::string read_file(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-RunResult run_tool(std::vector<std::string> args) {
-  args.insert(args.begin(), "trendle");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* err = open_memstream(&text, &size);
-  int status = run_trendle(static_cast<int>(args.size()), argv.data(), err);
-  fclose(err);
-  RunResult r{status, std::string(text, size), ""};
-  free(text);
-  return r;
-}
 
 Image load_png(const std::string& bytes) {
   void* data = const_cast<char*>(bytes.data());
@@ -74,7 +48,8 @@ std::string pixel_difference(gdImagePtr got, gdImagePtr want) {
   return palette_difference(got, want);
 }
 
-std::string unescape(const std::string& text) {
+// Text with C escapes (\n \r \t \v \f \0 \\ \xHH) made literal.
+static std::string unescape(const std::string& text) {
   const std::string from = "nrtvf0", to{'\n', '\r', '\t', '\v', '\f', '\0'};
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

@@ -4,35 +4,36 @@
 
 #include <gd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
+
 // A fresh directory, removed with its contents at the end of the test.
-class ScratchDir {
- public:
-  ScratchDir() {
-    char tmpl[] = "/tmp/trendle-test-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  ~ScratchDir() { std::filesystem::remove_all(dir_); }
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+struct ScratchDir {
+  std::string dir = mkdtemp(std::string("/tmp/trendle-test-XXXXXX").data());
+  ~ScratchDir() { std::filesystem::remove_all(dir); }
+  std::string path(const std::string& name) const { return dir + "/" + name; }
   // Writes `contents` to `name` and returns its path.
   std::string write(const std::string& name, const std::string& contents) const {
     std::ofstream(path(name), std::ios::binary) << contents;
     return path(name);
   }
-
- private:
-  std::string dir_;
 };
 
-std::string read_file(const std::string& path);
+// The bytes of a file; the fuzz targets read with it too.
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
 
 struct RunResult {
   int status;
@@ -40,7 +41,20 @@ struct RunResult {
 };
 
 // Runs the tool in-process with these arguments (the program name is added).
-RunResult run_tool(std::vector<std::string> args);
+inline RunResult run_tool(std::vector<std::string> args) {
+  args.insert(args.begin(), "trendle");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* err = open_memstream(&text, &size);
+  int status = run_trendle(static_cast<int>(args.size()), argv.data(), err);
+  fclose(err);
+  RunResult r{status, std::string(text, size), ""};
+  free(text);
+  return r;
+}
 
 using Image = std::unique_ptr<gdImage, void (*)(gdImagePtr)>;
 
@@ -58,18 +72,9 @@ std::string pixel_difference(gdImagePtr got, gdImagePtr want);
 
 // Sets TZ for the lifetime of the object, and unsets it after.
 struct ScopedTz {
-  explicit ScopedTz(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-  }
-  ~ScopedTz() {
-    unsetenv("TZ");
-    tzset();
-  }
+  explicit ScopedTz(const char* tz) { setenv("TZ", tz, 1), tzset(); }
+  ~ScopedTz() { unsetenv("TZ"), tzset(); }
 };
-
-// Text with C escapes (\n \r \t \v \f \0 \\ \xHH) made literal.
-std::string unescape(const std::string& text);
 
 // The suite's one random generator, seeded by each test so every run checks the same cases.
 struct Random : std::mt19937_64 {

@@ -5,7 +5,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "test_util.h"
 
