@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
+#include <thread>
 
 #include "test_util.h"
 
@@ -84,8 +87,9 @@ TEST(LineReaderTest, ReadsTheSnapshotItWasMadeOn) {
   ScratchDir dir;
   std::string path = dir.write("in.csv", "a\nb\nc");
   FILE* f = fopen(path.c_str(), "rb");
-  LineReader in(f, path.c_str(), 64), part(in, 64);
+  LineReader in(f, path.c_str(), 64);
   std::ofstream(path, std::ios::app) << "d\n" << std::string(5000, 'e') << "\n";
+  LineReader part(in, 64);
   auto lines = [](LineReader& r) {
     Lines got;
     while (const char* line = r.next()) got.push_back(line);
@@ -100,6 +104,29 @@ TEST(LineReaderTest, ReadsTheSnapshotItWasMadeOn) {
   std::ofstream(path, std::ios::app) << "cd\n";
   in.rewind();
   EXPECT_EQ(lines(in), Lines({"a\n", "b"}));
+  fclose(f);
+}
+
+// Readers of parts grow their buffers one at a time: a second waits until the first gives its
+// long line's buffer back, so that two threads never hold two long lines.
+TEST(LineReaderTest, PartsGrowOneAtATime) {
+  ScratchDir dir;
+  std::string path =
+      dir.write("in.csv", std::string(100000, 'x') + "\n" + std::string(100000, 'y'));
+  FILE* f = fopen(path.c_str(), "rb");
+  LineReader first(f, path.c_str(), 4096), second(first, 4096);
+  first.read_range(0, 1);
+  ASSERT_NE(first.next(), nullptr);
+  std::atomic<bool> read = false;
+  std::thread other([&] {
+    second.read_range(100001, LLONG_MAX);
+    read = second.next() != nullptr;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(read) << "grew while another part's reader held a grown buffer";
+  first.give_back();
+  other.join();
+  EXPECT_TRUE(read);
   fclose(f);
 }
 
