@@ -18,7 +18,9 @@
 #include "input/time_field.h"
 
 static void check(bool ok, const char* what) {
-  if (!ok) fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what), abort();
+  if (ok) return;
+  fprintf(stderr, "%s_fuzz: %s\n", FUZZ_NAME, what);
+  abort();
 }
 
 // The record reader restated with strtod and mktime: a time needs '/', ':' or '-' in the line,
@@ -48,7 +50,8 @@ static Line model(const char* line, const char* tform, Sample& s) {
     p += strspn(p, "0123456789");
   }
   if (i == 0) return Line::unreadable;
-  tm.tm_mon -= 1, tm.tm_isdst = -1;
+  tm.tm_mon -= 1;
+  tm.tm_isdst = -1;
   s.time = unix >= 0 ? unix : mktime(&tm);
   s.columns = 0;
   for (const char* comma = line; (comma = strchr(comma, ',')) && s.columns < kMaxSeries; ++comma) {
@@ -133,8 +136,10 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
     z_stream z{}, unz{};
     deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
     std::string gz(deflateBound(&z, contents.size()), '\0'), text(contents.size() + 1, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(contents.data()), z.avail_in = contents.size();
-    z.next_out = reinterpret_cast<Bytef*>(gz.data()), z.avail_out = gz.size();
+    z.next_in = reinterpret_cast<Bytef*>(contents.data());
+    z.avail_in = contents.size();
+    z.next_out = reinterpret_cast<Bytef*>(gz.data());
+    z.avail_out = gz.size();
     check(deflate(&z, Z_FINISH) == Z_STREAM_END && deflateEnd(&z) == Z_OK, "deflate failed");
     gz.resize(z.total_out);
     size_t at = 2 + (head[1] << 8 | head[3]) % (gz.size() - 2);
@@ -142,8 +147,10 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
     if (gz_mode == 3) gz[at] ^= 0xff;
     // What zlib inflates, member by member, up to an error: damage changing that may draw anything.
     inflateInit2(&unz, 16 + 15);
-    unz.next_in = reinterpret_cast<Bytef*>(gz.data()), unz.avail_in = gz.size();
-    unz.next_out = reinterpret_cast<Bytef*>(text.data()), unz.avail_out = text.size();
+    unz.next_in = reinterpret_cast<Bytef*>(gz.data());
+    unz.avail_in = gz.size();
+    unz.next_out = reinterpret_cast<Bytef*>(text.data());
+    unz.avail_out = text.size();
     while (inflate(&unz, Z_NO_FLUSH) == Z_STREAM_END && unz.avail_in > 0) inflateReset(&unz);
     inflateEnd(&unz);
     text.resize(text.size() - unz.avail_out);
@@ -156,7 +163,9 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("TZ", "Europe/London", 1), tzset();  // with daylight saving, the same for every input
+  // A zone with daylight saving, fixed so that every input means one thing.
+  setenv("TZ", "Europe/London", 1);
+  tzset();
   gdSetErrorMethod([](int, const char*, va_list) {});  // gd warns of the sizes it refuses
   return 0;
 }

@@ -31,7 +31,8 @@ Lines read_lines(const std::string& contents, size_t chunk, bool pipe, long long
     while (const char* line = in.next()) lines.push_back(line);
   }
   if (step == 0) {
-    in.next(), in.rewind();  // after a first pass stopped early
+    in.next();  // a first pass stopped early
+    in.rewind();
     while (const char* line = in.next()) lines.push_back(line);
     in.rewind();
     while (const char* line = in.next()) again.push_back(line);

@@ -72,8 +72,14 @@ std::string pixel_difference(gdImagePtr got, gdImagePtr want);
 
 // Sets TZ for the lifetime of the object, and unsets it after.
 struct ScopedTz {
-  explicit ScopedTz(const char* tz) { setenv("TZ", tz, 1), tzset(); }
-  ~ScopedTz() { unsetenv("TZ"), tzset(); }
+  explicit ScopedTz(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+  ~ScopedTz() {
+    unsetenv("TZ");
+    tzset();
+  }
 };
 
 // The suite's one random generator, seeded by each test so every run checks the same cases.

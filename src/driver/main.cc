@@ -15,8 +15,9 @@ int main(int argc, char** argv) {
   mallopt(M_ARENA_MAX, 1);
   mallopt(M_MMAP_THRESHOLD, 256 << 10);
   pthread_attr_t threads;
-  if (pthread_attr_init(&threads) == 0 && pthread_attr_setstacksize(&threads, 1 << 20) == 0) {
-    pthread_setattr_default_np(&threads);
+  if (pthread_attr_init(&threads) == 0) {
+    if (pthread_attr_setstacksize(&threads, 1 << 20) == 0) pthread_setattr_default_np(&threads);
+    pthread_attr_destroy(&threads);
   }
   return run_trendle(argc, argv, stderr);
 }

@@ -3,10 +3,8 @@
 #include <climits>
 #include <condition_variable>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <stop_token>
-#include <system_error>
 #include <thread>
 #include <vector>
 
