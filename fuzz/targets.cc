@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "../tests/test_util.h"
-#include "driver/fatal.h"
+#include "common/fatal.h"
 #include "input/blocks.h"
 #include "input/record.h"
 #include "input/time_field.h"

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "driver/fatal.h"
+#include "common/fatal.h"
 #include "test_util.h"
 
 namespace {

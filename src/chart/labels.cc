@@ -17,7 +17,7 @@ void draw_value_labels(const RunState& st, gdFontPtr font, char* buf, size_t siz
   // The products are unsigned, as the label lengths are.
   snprintf(buf, size, "%g", static_cast<double>(st.range.min));
   size_t len = strlen(buf);
-  int y = st.height - st.margin + static_cast<int>(len * font->w / 3u);
+  int y = st.settings.height - st.margin + static_cast<int>(len * font->w / 3u);
   gdImageStringUp(st.im_out, font, x, y, text(buf), black);
 
   snprintf(buf, size, "%g", static_cast<double>(st.range.max));
@@ -60,10 +60,11 @@ void draw_labels(const RunState& st) {
   draw_value_labels(st, font, buf, sizeof buf);
 
   time_t span = st.range.end_time - st.range.start_time;
-  int y = st.height - st.margin / 2 - font->h / 2 + 2;
+  int y = st.settings.height - st.margin / 2 - font->h / 2 + 2;
   format_time(buf, 31, st.range.start_time, span);
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
   format_time(buf, 31, st.range.end_time, span);
   int len = static_cast<int>(strlen(buf));
-  gdImageString(st.im_out, font, st.width - len * font->w - 2, y, text(buf), st.colours[0]);
+  gdImageString(st.im_out, font, st.settings.width - len * font->w - 2, y, text(buf),
+                st.colours[0]);
 }

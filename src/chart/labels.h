@@ -3,7 +3,7 @@
 #ifndef TRENDLE_CHART_LABELS_H_
 #define TRENDLE_CHART_LABELS_H_
 
-#include "driver/run_state.h"
+#include "chart/run_state.h"
 
 // One sample line and series number per active series, packed in series order.
 void draw_key(const RunState& st, int width);

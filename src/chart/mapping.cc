@@ -26,7 +26,7 @@ int bounded_sum(long long a, long long b) {
 
 Mapping make_mapping(const RunState& st) {
   const Range& r = st.range;
-  int e = st.height - 2 * st.margin;
+  int e = st.settings.height - 2 * st.margin;
   float vscale =
       static_cast<float>(1.0 / (static_cast<double>(r.min) - static_cast<double>(r.max)));
   Mapping m{

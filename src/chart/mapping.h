@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "driver/run_state.h"
+#include "chart/run_state.h"
 
 struct Mapping {
   time_t start_time;

@@ -3,7 +3,7 @@
 #ifndef TRENDLE_CHART_PALETTE_H_
 #define TRENDLE_CHART_PALETTE_H_
 
-#include "driver/run_state.h"
+#include "chart/run_state.h"
 
 // Allocates the palette on the fresh image st.im_out and records the indices.
 void allocate_colours(RunState& st);

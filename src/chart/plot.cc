@@ -213,7 +213,9 @@ void plot_in_blocks(const RunState& st, Pass& p, LineReader& in, int count) {
   Part parts[kSlots];
   run_in_order(
       in, count,
-      [&](LineReader& lines, int slot) { return parse_block(lines, st.tform, p, parts[slot]); },
+      [&](LineReader& lines, int slot) {
+        return parse_block(lines, st.settings.tform, p, parts[slot]);
+      },
       [&](int slot) {
         const Part& part = parts[slot];
         draw_block(st, p, part);
@@ -225,7 +227,7 @@ void plot_in_blocks(const RunState& st, Pass& p, LineReader& in, int count) {
 
 void draw_frame(const RunState& st) {
   int left = st.margin, top = st.margin;
-  int right = st.width - 1, bottom = st.height - st.margin - 1;
+  int right = st.settings.width - 1, bottom = st.settings.height - st.margin - 1;
   gdImageDashedLine(st.im_out, left, top, right, top, st.grid);
   gdImageDashedLine(st.im_out, right, top, right, bottom, st.grid);
   gdImageDashedLine(st.im_out, right, bottom, left, bottom, st.grid);
@@ -242,5 +244,6 @@ void plot_pass(const RunState& st, LineReader& in) {
   }
   Sample s;
   int y[kMaxSeries];
-  while (next_record(in, st.tform, p.records + 1, s)) draw_record(st, p, map_record(p, s, y), y);
+  while (next_record(in, st.settings.tform, p.records + 1, s))
+    draw_record(st, p, map_record(p, s, y), y);
 }

@@ -3,7 +3,7 @@
 #ifndef TRENDLE_CHART_PLOT_H_
 #define TRENDLE_CHART_PLOT_H_
 
-#include "driver/run_state.h"
+#include "chart/run_state.h"
 
 class LineReader;
 

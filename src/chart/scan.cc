@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "driver/fatal.h"
+#include "common/fatal.h"
 #include "input/blocks.h"
 #include "input/line_reader.h"
 #include "input/record.h"
@@ -72,7 +72,9 @@ void scan_in_blocks(RunState& st, LineReader& in, int count) {
   long long records = 0;  // good records in the blocks merged so far
   run_in_order(
       in, count,
-      [&](LineReader& lines, int slot) { return scan_block(lines, st.tform, parts[slot]); },
+      [&](LineReader& lines, int slot) {
+        return scan_block(lines, st.settings.tform, parts[slot]);
+      },
       [&](int slot) {
         Part& part = parts[slot];
         merge(st.range, part.range, part.records);
@@ -89,7 +91,7 @@ void scan_file(RunState& st, LineReader& in) {
     return;
   }
   Sample s;
-  for (long long records = 0; next_record(in, st.tform, records + 1, s); ++records) {
+  for (long long records = 0; next_record(in, st.settings.tform, records + 1, s); ++records) {
     add_to_range(st.range, s);
   }
   in.rewind();

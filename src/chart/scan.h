@@ -2,7 +2,7 @@
 #ifndef TRENDLE_CHART_SCAN_H_
 #define TRENDLE_CHART_SCAN_H_
 
-#include "driver/run_state.h"
+#include "chart/run_state.h"
 
 class LineReader;
 

@@ -12,10 +12,10 @@
 #include "chart/labels.h"
 #include "chart/palette.h"
 #include "chart/plot.h"
+#include "chart/run_state.h"
 #include "chart/scan.h"
-#include "driver/fatal.h"
+#include "common/fatal.h"
 #include "driver/output.h"
-#include "driver/run_state.h"
 #include "input/line_reader.h"
 
 namespace {
@@ -59,15 +59,15 @@ struct FileCloser {
 
 // Steps from opening the input to the labels; any fatal condition throws.
 void draw_chart(RunState& st) {
-  std::unique_ptr<FILE, FileCloser> input(fopen(st.in_csv, "rb"));
-  if (!input) gerr("%s - open failed", st.in_csv);
-  LineReader in(input.get(), st.in_csv);
+  std::unique_ptr<FILE, FileCloser> input(fopen(st.settings.in_csv, "rb"));
+  if (!input) gerr("%s - open failed", st.settings.in_csv);
+  LineReader in(input.get(), st.settings.in_csv);
   scan_file(st, in);
   fix_ranges(st.range);
   draw_frame(st);
   plot_pass(st, in);
   input.reset();
-  draw_key(st, st.width);
+  draw_key(st, st.settings.width);
   draw_labels(st);
 }
 
@@ -76,24 +76,24 @@ void draw_chart(RunState& st) {
 int run_trendle(int argc, char** argv, FILE* err) {
   if (argc <= 4) return usage(err);
   RunState st;
-  st.in_csv = argv[1];
-  st.outname = argv[2];
-  bool sizes_fit = read_size(argv[3], st.width);
-  sizes_fit = read_size(argv[4], st.height) && sizes_fit;
-  if (argc >= 6) st.tform = argv[5];
+  st.settings.in_csv = argv[1];
+  st.settings.outname = argv[2];
+  bool sizes_fit = read_size(argv[3], st.settings.width);
+  sizes_fit = read_size(argv[4], st.settings.height) && sizes_fit;
+  if (argc >= 6) st.settings.tform = argv[5];
   st.margin = gdFontGetSmall()->h * 3 / 2;
 
-  if (same_file(st.in_csv, st.outname)) {
+  if (same_file(st.settings.in_csv, st.settings.outname)) {
     fputs("Output file is the input file.\n", err);
     return 1;
   }
-  st.im_out = sizes_fit ? gdImageCreate(st.width, st.height) : nullptr;
+  st.im_out = sizes_fit ? gdImageCreate(st.settings.width, st.settings.height) : nullptr;
   if (!st.im_out) {
     fputs("Failed to create image.\n", err);
     return 1;
   }
   // A width gd accepts is positive, so this cannot overflow.
-  st.plot_width = st.width - (st.margin + 1);
+  st.plot_width = st.settings.width - (st.margin + 1);
   std::unique_ptr<gdImage, void (*)(gdImagePtr)> image(st.im_out, gdImageDestroy);
   allocate_colours(st);
   try {
@@ -102,7 +102,7 @@ int run_trendle(int argc, char** argv, FILE* err) {
     draw_banner(st, f.what());
   } catch (const std::bad_alloc&) {
     // Only a line longer than the memory can hold asks for that much.
-    draw_banner(st, std::string(st.in_csv) + " - read failed");
+    draw_banner(st, std::string(st.settings.in_csv) + " - read failed");
   }
   return write_outfile(st, err);
 }

@@ -14,7 +14,7 @@
 
 void draw_banner(const RunState& st, const std::string& message) {
   gdFontPtr font = gdFontGetSmall();
-  int y = st.height - st.margin / 2 - font->h / 2 - 2;
+  int y = st.settings.height - st.margin / 2 - font->h / 2 - 2;
   gdImageString(st.im_out, font, st.margin, y,
                 reinterpret_cast<unsigned char*>(const_cast<char*>(message.c_str())),
                 st.colours[0]);
@@ -134,7 +134,7 @@ int write_outfile(const RunState& st, FILE* err) {
     fputs("Could not encode the image as PNG.\n", err);
     return 1;
   }
-  Target target = find_target(st.outname);
+  Target target = find_target(st.settings.outname);
   int status = target.path.empty() ? -1 : replace_target(target, png.get(), size, err);
-  return status >= 0 ? status : write_in_place(st.outname, png.get(), size, err);
+  return status >= 0 ? status : write_in_place(st.settings.outname, png.get(), size, err);
 }

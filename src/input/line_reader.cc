@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "driver/fatal.h"
+#include "common/fatal.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/fatal.h"
+#include "common/fatal.h"
 #include "input/line_reader.h"
 #include "input/time_cache.h"
 #include "input/time_field.h"

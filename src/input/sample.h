@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-constexpr int kMaxSeries = 32;
+#include "common/settings.h"
 
 struct Sample {
   time_t time = 0;

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "driver/fatal.h"
+#include "common/fatal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // A fatal condition found after the image exists: its message becomes the
 // error banner. Raised with gerr, caught by the driver, which writes the image.
-#ifndef TRENDLE_DRIVER_FATAL_H_
-#define TRENDLE_DRIVER_FATAL_H_
+#ifndef TRENDLE_COMMON_FATAL_H_
+#define TRENDLE_COMMON_FATAL_H_
 
 #include <stdexcept>
 #include <string>
@@ -13,4 +13,4 @@ struct Fatal : std::runtime_error {
 // Formats the message (printf conventions, no length limit) and throws Fatal.
 [[noreturn]] void gerr(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-#endif  // TRENDLE_DRIVER_FATAL_H_
+#endif  // TRENDLE_COMMON_FATAL_H_

@@ -1,4 +1,4 @@
-#include "driver/fatal.h"
+#include "common/fatal.h"
 
 #include <cstdarg>
 #include <cstdio>

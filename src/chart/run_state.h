@@ -1,14 +1,14 @@
-// The whole state of one run, in one place: the arguments, the geometry, the
+// The whole state of one run, in one place: the settings, the geometry, the
 // image and its palette, and the range results.
-#ifndef TRENDLE_DRIVER_RUN_STATE_H_
-#define TRENDLE_DRIVER_RUN_STATE_H_
+#ifndef TRENDLE_CHART_RUN_STATE_H_
+#define TRENDLE_CHART_RUN_STATE_H_
 
 #include <gd.h>
 
 #include <cfloat>
 #include <ctime>
 
-#include "input/sample.h"
+#include "common/settings.h"
 
 // What the range scan finds; read by the plot pass and the labels.
 struct Range {
@@ -21,12 +21,7 @@ struct Range {
 };
 
 struct RunState {
-  // Command line.
-  const char* in_csv = nullptr;
-  const char* outname = nullptr;
-  int width = 0;
-  int height = 0;
-  const char* tform = "dmyHMS";
+  Settings settings;
 
   // Geometry, from the small font's height.
   int margin = 0;
@@ -40,4 +35,4 @@ struct RunState {
   Range range;
 };
 
-#endif  // TRENDLE_DRIVER_RUN_STATE_H_
+#endif  // TRENDLE_CHART_RUN_STATE_H_
