@@ -5,18 +5,35 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "common/fatal.h"
+#include "driver/options.h"
 #include "test_util.h"
 
 namespace {
 
 constexpr float kUntouched = 42.5f;
 
+// The settings that options give, read as the command line reads them.
+Settings settings_of(const std::string& options) {
+  std::istringstream words(options);
+  std::vector<std::string> args{"trendle"};
+  for (std::string word; words >> word;) args.push_back(word);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  Settings set;
+  int first;
+  EXPECT_EQ(read_options(argv.size(), argv.data(), set, &first, stdout, stderr), -1) << options;
+  resolve_fields(set, nullptr);
+  return set;
+}
+
 // What parse_record made of a line, in the table's words.
-std::string outcome(const std::string& line, const std::string& tform) {
+std::string outcome(const std::string& line, const std::string& tform, Settings set) {
   // An exact copy, so that the sanitized build sees a read past the letters.
   std::unique_ptr<char, decltype(&free)> letters(strdup(tform.c_str()), free);
+  set.tform = letters.get();
   Sample s;
   std::fill(std::begin(s.values), std::end(s.values), kUntouched);
   std::fill(std::begin(s.flags), std::end(s.flags), 7);
@@ -25,7 +42,7 @@ std::string outcome(const std::string& line, const std::string& tform) {
   std::string text = line + '\0' + "7/7/77 7:7:7,7\n";
   Line kind;
   try {
-    kind = parse_record(text.c_str(), letters.get(), s);
+    kind = parse_record(text.c_str(), set, s);
   } catch (const Fatal& f) {
     return std::string("banner ") + f.what();
   }
@@ -53,13 +70,14 @@ std::string outcome(const std::string& line, const std::string& tform) {
 TEST(RecordTest, Table) {
   ScopedTz london("Europe/London");
   for (const std::string& row : data_lines("records.txt")) {
-    // tform | line | expected, the expected part possibly holding " | " itself.
+    // [options] tform | line | expected, the expected part possibly holding " | " itself.
     if (row.empty()) continue;
-    size_t a = row.find(" | "), b = row.find(" | ", a + 3);
+    size_t a = row.find(" | "), b = row.find(" | ", a + 3), c = row.rfind(' ', a - 1);
     ASSERT_NE(b, row.npos) << "records.txt: not tform | line | result: " << row;
-    std::string tform = row.substr(0, a), line = row.substr(a + 3, b - a - 3);
-    EXPECT_EQ(outcome(line, tform == "(empty)" ? "" : tform), row.substr(b + 3))
-        << "records.txt: " << tform << " | " << testing::PrintToString(line);
+    std::string tform = row.substr(c + 1, a - c - 1), line = row.substr(a + 3, b - a - 3);
+    Settings set = settings_of(row.substr(0, c + 1));
+    EXPECT_EQ(outcome(line, tform == "(empty)" ? "" : tform, set), row.substr(b + 3))
+        << "records.txt: " << row.substr(0, a) << " | " << testing::PrintToString(line);
   }
 }
 

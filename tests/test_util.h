@@ -46,13 +46,16 @@ inline RunResult run_tool(std::vector<std::string> args) {
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  char* text = nullptr;
-  size_t size = 0;
+  char *text = nullptr, *out_text = nullptr;
+  size_t size = 0, out_size = 0;
   FILE* err = open_memstream(&text, &size);
-  int status = run_trendle(static_cast<int>(args.size()), argv.data(), err);
+  FILE* out = open_memstream(&out_text, &out_size);
+  int status = run_trendle(static_cast<int>(args.size()), argv.data(), out, err);
   fclose(err);
-  RunResult r{status, std::string(text, size), ""};
+  fclose(out);
+  RunResult r{status, std::string(text, size), std::string(out_text, out_size)};
   free(text);
+  free(out_text);
   return r;
 }
 

@@ -2,8 +2,10 @@
 
 #include <gdfonts.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -33,6 +35,14 @@ void format_time(char* buf, size_t size, time_t t, time_t span) {
   if (!localtime_r(&t, &tm) || strftime(buf, size, format, &tm) == 0) buf[0] = '\0';
 }
 
+// A series' name, cut to `fit` characters (one at least), else its number:
+// its field's with -c, else its own.
+std::string key_label(const RunState& st, int n, int fit) {
+  if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1));
+  const Settings& set = st.settings;
+  return std::to_string(set.columns_listed ? set.columns[n] : n);
+}
+
 }  // namespace
 
 void draw_key(const RunState& st, int width) {
@@ -47,9 +57,8 @@ void draw_key(const RunState& st, int width) {
     if (!r.active[n]) continue;
     int x0 = k * slot + st.margin;
     gdImageLine(st.im_out, x0, ly, x0 + third, ly, st.colours[n]);
-    char number[4];
-    snprintf(number, sizeof number, "%d", n);
-    gdImageString(st.im_out, font, x0 + half, ty, text(number), st.colours[0]);
+    std::string label = key_label(st, n, (slot - half) / font->w);
+    gdImageString(st.im_out, font, x0 + half, ty, text(label.data()), st.colours[0]);
     ++k;
   }
 }

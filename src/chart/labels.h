@@ -1,11 +1,12 @@
-// The chart's text: the key of series numbers along the top margin, the value
+// The chart's text: the key of series labels along the top margin, the value
 // range upwards in the left margin, the first and last times at the bottom.
 #ifndef TRENDLE_CHART_LABELS_H_
 #define TRENDLE_CHART_LABELS_H_
 
 #include "chart/run_state.h"
 
-// One sample line and series number per active series, packed in series order.
+// One sample line and series label (its name, else its number) per active
+// series, packed in series order.
 void draw_key(const RunState& st, int width);
 
 // The min and max labels, then the start and end time labels, in local time

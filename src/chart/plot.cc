@@ -139,14 +139,14 @@ constexpr size_t kPartBytes = 256 << 10;
 
 // Parses the block's next records into `part`: true at the block's end,
 // false when the part is full.
-bool parse_block(LineReader& lines, const char* tform, const Pass& p, Part& part) {
+bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& part) {
   const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int));
   part.points.clear();
   part.rows.clear();
   part.stop = BlockStop();
   Sample s;
   while (part.points.size() < most) {
-    if (!next_block_record(lines, tform, s, part.stop)) return true;
+    if (!next_block_record(lines, set, s, part.stop)) return true;
     size_t n = part.rows.size();
     part.rows.resize(n + p.count);
     part.points.push_back(map_record(p, s, part.rows.data() + n));
@@ -213,9 +213,7 @@ void plot_in_blocks(const RunState& st, Pass& p, LineReader& in, int count) {
   Part parts[kSlots];
   run_in_order(
       in, count,
-      [&](LineReader& lines, int slot) {
-        return parse_block(lines, st.settings.tform, p, parts[slot]);
-      },
+      [&](LineReader& lines, int slot) { return parse_block(lines, st.settings, p, parts[slot]); },
       [&](int slot) {
         const Part& part = parts[slot];
         draw_block(st, p, part);
@@ -244,6 +242,5 @@ void plot_pass(const RunState& st, LineReader& in) {
   }
   Sample s;
   int y[kMaxSeries];
-  while (next_record(in, st.settings.tform, p.records + 1, s))
-    draw_record(st, p, map_record(p, s, y), y);
+  while (next_record(in, st.settings, p.records + 1, s)) draw_record(st, p, map_record(p, s, y), y);
 }

@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <ctime>
+#include <string>
 
 #include "common/settings.h"
 
@@ -33,6 +34,7 @@ struct RunState {
   signed char colours[kMaxSeries] = {};
 
   Range range;
+  std::string names[kMaxSeries];  // from the header; empty: the key shows numbers
 };
 
 #endif  // TRENDLE_CHART_RUN_STATE_H_

@@ -53,12 +53,12 @@ struct alignas(64) Part {
 };
 
 // A part holds a range, however many records: a block is scanned at once.
-bool scan_block(LineReader& lines, const char* tform, Part& part) {
+bool scan_block(LineReader& lines, const Settings& set, Part& part) {
   Range range;
   Sample s;
   long long records = 0;
   part.stop = BlockStop();
-  while (next_block_record(lines, tform, s, part.stop)) {
+  while (next_block_record(lines, set, s, part.stop)) {
     add_to_range(range, s);
     ++records;
   }
@@ -72,9 +72,7 @@ void scan_in_blocks(RunState& st, LineReader& in, int count) {
   long long records = 0;  // good records in the blocks merged so far
   run_in_order(
       in, count,
-      [&](LineReader& lines, int slot) {
-        return scan_block(lines, st.settings.tform, parts[slot]);
-      },
+      [&](LineReader& lines, int slot) { return scan_block(lines, st.settings, parts[slot]); },
       [&](int slot) {
         Part& part = parts[slot];
         merge(st.range, part.range, part.records);
@@ -91,7 +89,7 @@ void scan_file(RunState& st, LineReader& in) {
     return;
   }
   Sample s;
-  for (long long records = 0; next_record(in, st.settings.tform, records + 1, s); ++records) {
+  for (long long records = 0; next_record(in, st.settings, records + 1, s); ++records) {
     add_to_range(st.range, s);
   }
   in.rewind();

@@ -5,9 +5,11 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "chart/labels.h"
 #include "chart/palette.h"
@@ -15,27 +17,18 @@
 #include "chart/run_state.h"
 #include "chart/scan.h"
 #include "common/fatal.h"
+#include "driver/options.h"
 #include "driver/output.h"
 #include "input/line_reader.h"
+#include "input/record.h"
 
 namespace {
-
-constexpr const char* kFormatHelp =
-    "tform is a string of time format speciers, with no punctuation.\n"
-    "d date\n"
-    "m month\n"
-    "y year without century\n"
-    "Y year with century\n"
-    "H hour (0-23)\n"
-    "M minute\n"
-    "S second\n"
-    "s seconds since 1970-01-01 00:00:00 UTC (Unix time)\n"
-    "e.g. \"dmyHMS\" for British format, \"mdyHMS\" for US.\n";
 
 int usage(FILE* err) {
   fprintf(err, "trendle / trendix version %s\n", TRENDLE_VERSION);
   fprintf(err, "Usage: trendle in_csv out_png width height [tform]\n");
   fprintf(err, "%s", kFormatHelp);
+  fprintf(err, "Options come before in_csv: trendle --help lists them.\n");
   return 2;
 }
 
@@ -57,11 +50,28 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 
+// Resolves -t and -c through the header's names, and gives each series its
+// field's name for the key.
+void name_series(RunState& st, const std::vector<std::string>& names) {
+  Settings& s = st.settings;
+  resolve_fields(s, &names);
+  for (int n = 0; n < kMaxSeries; ++n) {
+    size_t field = s.columns.empty()                        ? n + 2
+                   : n < static_cast<int>(s.columns.size()) ? s.columns[n]
+                                                            : 0;
+    if (field >= 1 && field <= names.size()) st.names[n] = names[field - 1];
+  }
+}
+
 // Steps from opening the input to the labels; any fatal condition throws.
 void draw_chart(RunState& st) {
   std::unique_ptr<FILE, FileCloser> input(fopen(st.settings.in_csv, "rb"));
   if (!input) gerr("%s - open failed", st.settings.in_csv);
   LineReader in(input.get(), st.settings.in_csv);
+  if (st.settings.skip > 0 || st.settings.header > 0) {
+    in.drop_lines(st.settings.skip, st.settings.header);
+  }
+  if (st.settings.header > 0) name_series(st, field_names(in.header(), st.settings.delimiter));
   scan_file(st, in);
   fix_ranges(st.range);
   draw_frame(st);
@@ -73,14 +83,28 @@ void draw_chart(RunState& st) {
 
 }  // namespace
 
-int run_trendle(int argc, char** argv, FILE* err) {
-  if (argc <= 4) return usage(err);
+int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   RunState st;
-  st.settings.in_csv = argv[1];
-  st.settings.outname = argv[2];
-  bool sizes_fit = read_size(argv[3], st.settings.width);
-  sizes_fit = read_size(argv[4], st.settings.height) && sizes_fit;
-  if (argc >= 6) st.settings.tform = argv[5];
+  Settings& s = st.settings;
+  int first = 0;
+  if (int status = read_options(argc, argv, s, &first, out, err); status >= 0) return status;
+  // The positional arguments: in_csv out_png width height [tform].
+  char** arg = argv + first;
+  int args = argc - first;
+  if (args < 4) return usage(err);
+  s.in_csv = arg[0];
+  s.outname = arg[1];
+  bool sizes_fit = read_size(arg[2], s.width);
+  sizes_fit = read_size(arg[3], s.height) && sizes_fit;
+  if (args >= 5) s.tform = arg[4];
+  if (s.unit_digits > 0 && !memchr(s.tform, 's', strnlen(s.tform, 6))) {
+    return bad_option(err, "--time-unit: tform reads no Unix time (no 's')");
+  }
+  try {
+    if (s.header == 0) resolve_fields(s, nullptr);
+  } catch (const BadOption& bad) {
+    return bad_option(err, bad.what());
+  }
   st.margin = gdFontGetSmall()->h * 3 / 2;
 
   if (same_file(st.settings.in_csv, st.settings.outname)) {
@@ -100,6 +124,8 @@ int run_trendle(int argc, char** argv, FILE* err) {
     draw_chart(st);
   } catch (const Fatal& f) {
     draw_banner(st, f.what());
+  } catch (const BadOption& bad) {
+    return bad_option(err, bad.what());  // a name the header does not have
   } catch (const std::bad_alloc&) {
     // Only a line longer than the memory can hold asks for that much.
     draw_banner(st, std::string(st.settings.in_csv) + " - read failed");

@@ -19,5 +19,5 @@ int main(int argc, char** argv) {
     if (pthread_attr_setstacksize(&threads, 1 << 20) == 0) pthread_setattr_default_np(&threads);
     pthread_attr_destroy(&threads);
   }
-  return run_trendle(argc, argv, stderr);
+  return run_trendle(argc, argv, stdout, stderr);
 }

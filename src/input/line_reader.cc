@@ -53,6 +53,10 @@ struct LineReader::Inflater {
 LineReader::LineReader(const LineReader& whole, size_t chunk)
     : LineReader(whole.file_, whole.path_, chunk) {
   snapshot_ = whole.snapshot_;
+  skip_ = whole.skip_;
+  header_line_ = whole.header_line_;
+  drop_until_ = whole.drop_until_;
+  header_at_ = whole.header_at_;
 }
 
 LineReader::LineReader(FILE* file, const char* path, size_t chunk)
@@ -203,6 +207,38 @@ size_t LineReader::inflate_into(char* dst, size_t room) {
 }
 
 const char* LineReader::next() {
+  const char* line = next_line();
+  if (skip_ == 0 && header_line_ == 0) return line;
+  while (line && dropped(line)) line = next_line();
+  return line;
+}
+
+bool LineReader::dropped(const char* line) {
+  if (!ranged_) {
+    ++number_;
+    return number_ <= skip_ || number_ == header_line_;
+  }
+  long long at = offset_ - static_cast<long long>(end_ - (line - buf_.data()));
+  return at < drop_until_ || at == header_at_;
+}
+
+void LineReader::drop_lines(long long skip, long long header) {
+  for (long long number = 1; number <= std::max(skip, header); ++number) {
+    const char* line = next_line();
+    if (!line) break;
+    long long at = offset_ - static_cast<long long>(end_ - (line - buf_.data()));
+    if (number == header) {
+      header_ = line;
+      header_at_ = at;
+    }
+    if (number <= skip) drop_until_ = next_line_offset();
+  }
+  rewind();
+  skip_ = skip;
+  header_line_ = header;
+}
+
+const char* LineReader::next_line() {
   if (holding_) {
     buf_[held_at_] = held_;
     holding_ = false;
@@ -255,6 +291,7 @@ void LineReader::rewind() {
   if (eof_ && snapshot_ > offset_) snapshot_ = offset_;
   pos_ = end_ = scanned_ = 0;
   offset_ = 0;
+  number_ = 0;
   eof_ = false;
   // A compressed input is decompressed again from its first byte.
   gz_.reset();

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class LineReader {
@@ -32,6 +33,13 @@ class LineReader {
 
   // Starts the input again from its first byte.
   void rewind();
+
+  // From now on, in every pass and every part, leaves out the first `skip`
+  // lines and line `header` (0: none), whose text header() then holds. Reads
+  // those lines at once, and the input again from its start: a pipe is
+  // copied whole before its first record.
+  void drop_lines(long long skip, long long header);
+  const std::string& header() const { return header_; }
 
   // The size of the input when it is a regular file, else -1; -1 too for a
   // compressed file, whose parts cannot be read alone.
@@ -56,6 +64,8 @@ class LineReader {
   void give_back();
 
  private:
+  const char* next_line();
+  bool dropped(const char* line);
   bool fill();
   size_t read_raw(char* dst, size_t room);
   size_t inflate_into(char* dst, size_t room);
@@ -89,6 +99,13 @@ class LineReader {
   struct Inflater;
   std::unique_ptr<Inflater> gz_;        // set while reading a gzip input
   std::unique_lock<std::mutex> grown_;  // held by a part's reader while grown
+  // Lines left out: by number in a whole pass, by where they begin in a part.
+  long long skip_ = 0;
+  long long header_line_ = 0;
+  long long number_ = 0;      // lines read in this pass
+  long long drop_until_ = 0;  // where line skip + 1 begins
+  long long header_at_ = -1;  // where the header line begins
+  std::string header_;
 };
 
 #endif  // TRENDLE_INPUT_LINE_READER_H_

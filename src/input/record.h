@@ -1,11 +1,15 @@
 // Reads input lines into a sample. A line is a comment ('#' as its first
-// non-blank character), a line without a time, or a record: a time field, then
-// up to 32 value columns, each after a ','.
+// non-blank character), a line without a time, or a record: a time field and
+// up to 32 value columns, fields between the settings' delimiters, laid out
+// as the settings say (by default the time first, then the values).
 #ifndef TRENDLE_INPUT_RECORD_H_
 #define TRENDLE_INPUT_RECORD_H_
 
 #include <exception>
+#include <string>
+#include <vector>
 
+#include "common/settings.h"
 #include "input/sample.h"
 
 class LineReader;
@@ -15,11 +19,11 @@ enum class Line { record, skipped, unreadable };
 // Takes one line into s: for a record its time, its columns' values and flags
 // (flags from s.columns on are 0); nothing changes for a skipped line or one
 // whose time field cannot be read. A bad tform letter raises its banner.
-Line parse_record(const char* line, const char* tform, Sample& s);
+Line parse_record(const char* line, const Settings& set, Sample& s);
 
 // The next record of `in` into s; false at the end of the input. A time field
 // that cannot be read raises "Failed to read line %d." with `number`.
-bool next_record(LineReader& in, const char* tform, long long number, Sample& s);
+bool next_record(LineReader& in, const Settings& set, long long number, Sample& s);
 
 // What stopped a worker thread's reading of its block of lines, if anything.
 struct BlockStop {
@@ -29,10 +33,14 @@ struct BlockStop {
 
 // next_record for a worker: false at the block's end or when a banner or an
 // unreadable line stopped it, kept in `stop` to be raised in order.
-bool next_block_record(LineReader& lines, const char* tform, Sample& s, BlockStop& stop);
+bool next_block_record(LineReader& lines, const Settings& set, Sample& s, BlockStop& stop);
 
 // On the calling thread, after the block's records: raises what stopped the
 // block, naming an unreadable line by `number`, its number in the whole pass.
 void finish_block(const BlockStop& stop, long long number);
+
+// The names a header line gives its fields, in field order: each field's
+// text without surrounding blanks and one pair of surrounding quotes.
+std::vector<std::string> field_names(const std::string& line, char delimiter);
 
 #endif  // TRENDLE_INPUT_RECORD_H_

@@ -1,0 +1,16 @@
+#include "common/settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+void Settings::settle() {
+  cells.clear();
+  for (int i = 0; i < static_cast<int>(columns.size()); ++i) cells.emplace_back(columns[i], i);
+  std::sort(cells.begin(), cells.end());
+  // A number is read as strtod reads it, which skips blanks and may take
+  // letters, signs, points and brackets: a delimiter it could read past, or a
+  // decimal comma, needs the value cut out first.
+  auto c = static_cast<unsigned char>(delimiter);
+  cut_cells = decimal_comma || isspace(c) || isalnum(c) || strchr(".+-_()", c);
+}

@@ -1,0 +1,227 @@
+#include "driver/options.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+const char* const kFormatHelp =
+    "tform is a string of time format speciers, with no punctuation.\n"
+    "d date\n"
+    "m month\n"
+    "y year without century\n"
+    "Y year with century\n"
+    "H hour (0-23)\n"
+    "M minute\n"
+    "S second\n"
+    "s seconds since 1970-01-01 00:00:00 UTC (Unix time)\n"
+    "e.g. \"dmyHMS\" for British format, \"mdyHMS\" for US.\n";
+
+namespace {
+
+constexpr const char* kOptionHelp =
+    "Options come before in_csv. Fields are the texts between delimiters, numbered\n"
+    "from 1: by default field 1 is the time and each field after it a series.\n"
+    "  -d, --delimiter=C     C separates the fields instead of ',' (\"tab\": a tab)\n"
+    "      --decimal-comma   a ',' in a value is its decimal point (with -d)\n"
+    "  -t, --time-column=N   the time is field N; the series are the other fields\n"
+    "  -c, --columns=LIST    the series are these fields, in this order: numbers\n"
+    "                        and ranges (2,5,7-9), at most 32; the key shows them\n"
+    "      --skip=N          the first N lines are not read\n"
+    "  -H, --header[=N]      line N (default 1) names the fields; the key shows the\n"
+    "                        names, and -t and -c take them\n"
+    "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns\n"
+    "  -h, --help            print this help and exit\n"
+    "  -V, --version         print the version and exit\n"
+    "      --                end the options\n";
+
+enum { kDecimalComma = 256, kSkip };
+
+const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
+                        {"decimal-comma", no_argument, nullptr, kDecimalComma},
+                        {"time-column", required_argument, nullptr, 't'},
+                        {"columns", required_argument, nullptr, 'c'},
+                        {"skip", required_argument, nullptr, kSkip},
+                        {"header", optional_argument, nullptr, 'H'},
+                        {"time-unit", required_argument, nullptr, 'u'},
+                        {"help", no_argument, nullptr, 'h'},
+                        {"version", no_argument, nullptr, 'V'},
+                        {nullptr, 0, nullptr, 0}};
+
+std::string quoted(const std::string& text) {
+  return "'" + text + "'";
+}
+
+// A decimal number from `least` to `most`, digits only: false otherwise.
+bool read_number(const std::string& text, long long least, long long most, long long& n) {
+  if (text.empty() || text.find_first_not_of("0123456789") != text.npos) return false;
+  errno = 0;
+  n = strtoll(text.c_str(), nullptr, 10);
+  return errno == 0 && n >= least && n <= most;
+}
+
+char read_delimiter(const std::string& text) {
+  if (text == "tab") return '\t';
+  // A digit would end the time field's numbers, '#' and '"' are read before
+  // the fields, and lines end at a newline.
+  if (text.size() != 1 || isdigit(static_cast<unsigned char>(text[0])) ||
+      strchr("#\"\n", text[0])) {
+    throw BadOption("--delimiter: " + quoted(text) +
+                    " cannot separate fields: give one character, not a digit, '#' or '\"'");
+  }
+  return text[0];
+}
+
+int read_unit(const std::string& text) {
+  const char* units[] = {"s", "ms", "us", "ns"};
+  for (int i = 0; i < 4; ++i) {
+    if (text == units[i]) return 3 * i;
+  }
+  throw BadOption("--time-unit: " + quoted(text) + " is not s, ms, us or ns");
+}
+
+long long read_count(const char* option, const char* text, long long least, const char* what) {
+  long long n;
+  if (!read_number(text, least, LLONG_MAX, n)) {
+    throw BadOption(std::string(option) + ": " + quoted(text) + " is not " + what);
+  }
+  return n;
+}
+
+// Takes one option and its value into s.
+void take(int c, const char* value, Settings& s) {
+  switch (c) {
+    case 'd':
+      s.delimiter = read_delimiter(value);
+      break;
+    case kDecimalComma:
+      s.decimal_comma = true;
+      break;
+    case 't':
+      s.time_spec = value;
+      break;
+    case 'c':
+      s.columns_spec = value;
+      break;
+    case kSkip:
+      s.skip = read_count("--skip", value, 0, "a number of lines");
+      break;
+    case 'H':
+      s.header = value ? read_count("--header", value, 1, "a line number") : 1;
+      break;
+    case 'u':
+      s.unit_digits = read_unit(value);
+      break;
+  }
+}
+
+// What getopt found wrong with argv[optind - 1], the element it stopped at.
+std::string complaint(int c, const char* element) {
+  std::string text = element;
+  if (c == ':') return "option " + quoted(text) + " needs a value";
+  if (text.starts_with("--") && text.find('=') != text.npos && optopt != 0) {
+    return "option " + quoted(text.substr(0, text.find('='))) + " takes no value";
+  }
+  if (optopt != 0) return "unknown option " + quoted(std::string("-") + static_cast<char>(optopt));
+  return "unknown option " + quoted(text.substr(0, text.find('=')));
+}
+
+// The field a -t or -c item names: a number, or a name of the header.
+int field_of(const char* option, const std::string& item, const std::vector<std::string>* names) {
+  long long n;
+  if (read_number(item, 1, INT_MAX, n)) return static_cast<int>(n);
+  if (item.find_first_not_of("0123456789") == item.npos) {
+    throw BadOption(std::string(option) + ": " + quoted(item) + " is no field number");
+  }
+  if (!names) {
+    throw BadOption(std::string(option) + ": " + quoted(item) +
+                    " is no field number (names need --header)");
+  }
+  auto found = std::find(names->begin(), names->end(), item);
+  if (found == names->end())
+    throw BadOption(std::string(option) + ": no field is named " + quoted(item));
+  if (std::find(found + 1, names->end(), item) != names->end()) {
+    throw BadOption(std::string(option) + ": more than one field is named " + quoted(item));
+  }
+  return static_cast<int>(found - names->begin()) + 1;
+}
+
+// The fields of one -c item: a number, a range a-b, or a name.
+void add_item(const std::string& item, const std::vector<std::string>* names, Settings& s) {
+  size_t dash = item.find('-');
+  long long from, to;
+  bool range = dash != item.npos && read_number(item.substr(0, dash), 0, LLONG_MAX, from) &&
+               read_number(item.substr(dash + 1), 0, LLONG_MAX, to);
+  if (!range) from = to = field_of("--columns", item, names);
+  if (range && (from < 1 || from > to || to > INT_MAX)) {
+    throw BadOption("--columns: " + quoted(item) + " is no range of fields from 1");
+  }
+  for (long long field = from; field <= to; ++field) {
+    if (s.columns.size() == kMaxSeries) throw BadOption("--columns: more than 32 fields");
+    if (field == s.time_field) {
+      throw BadOption("--columns: field " + std::to_string(field) + " is the time field");
+    }
+    if (std::ranges::count(s.columns, field)) {
+      throw BadOption("--columns: field " + std::to_string(field) + " is listed twice");
+    }
+    s.columns.push_back(static_cast<int>(field));
+  }
+}
+
+}  // namespace
+
+int bad_option(FILE* err, const std::string& message) {
+  fprintf(err, "trendle: %s\nTry 'trendle --help' for more information.\n", message.c_str());
+  return 2;
+}
+
+int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE* err) {
+  optind = 0;  // a fresh scan: tests run the tool many times in one process
+  opterr = 0;
+  try {
+    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:hV", kLong, nullptr)) != -1;) {
+      if (c == 'h') {
+        fprintf(out, "Usage: trendle [OPTION]... in_csv out_png width height [tform]\n%s\n%s",
+                kOptionHelp, kFormatHelp);
+        return 0;
+      }
+      if (c == 'V') {
+        fprintf(out, "trendle / trendix version %s\n", TRENDLE_VERSION);
+        return 0;
+      }
+      if (c == ':' || c == '?') return bad_option(err, complaint(c, argv[optind - 1]));
+      take(c, optarg, s);
+    }
+  } catch (const BadOption& bad) {
+    return bad_option(err, bad.what());
+  }
+  if (s.decimal_comma && s.delimiter == ',') {
+    return bad_option(err, "--decimal-comma: the delimiter must be another character than ','");
+  }
+  *first = optind;
+  return -1;
+}
+
+void resolve_fields(Settings& s, const std::vector<std::string>* names) {
+  if (s.time_spec) s.time_field = field_of("--time-column", s.time_spec, names);
+  s.columns.clear();
+  s.columns_listed = s.columns_spec != nullptr;
+  if (s.columns_spec) {
+    std::string list = s.columns_spec;
+    for (size_t at = 0; at <= list.size();) {
+      size_t stop = std::min(list.find(',', at), list.size());
+      add_item(list.substr(at, stop - at), names, s);
+      at = stop + 1;
+    }
+  } else if (s.time_field != 1) {
+    // Every field but the time field, in order, as far as there are series.
+    for (int field = 1; s.columns.size() < kMaxSeries; ++field) {
+      if (field != s.time_field) s.columns.push_back(field);
+    }
+  }
+  s.settle();
+}
