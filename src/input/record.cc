@@ -93,6 +93,7 @@ bool read_cell(const char* cell, const Settings& set, float& value, const char**
       from = ++cell;
     }
     s.flags[series] = read_cell(cell, set, s.values[series], &from);
+    s.columns = std::max(s.columns, series + 1);
   }
 }
 
@@ -152,8 +153,8 @@ Line parse_record(const char* line, const Settings& set, Sample& s) {
   if (set.cells.empty()) {
     read_columns(field.comma, set, s);
   } else {
+    s.columns = 0;
     read_fields(line, set, s);
-    s.columns = static_cast<int>(set.columns.size());
   }
   return Line::record;
 }
