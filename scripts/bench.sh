@@ -162,5 +162,33 @@ for size in $logs; do
            name, b / 1e6, g, gp, s, k / 1024, r / s / 1e6, b / 1e6 / s, ratio
   }'
 done
+# The reading options on the 1M x 32 log, against the default run on it: the
+# log with ';' for ',' under -d ';', and the default layout's 32 series listed
+# with -c (all of them, in field order; two, the last and the first).
+median_run() {  # CMD...: the median wall microseconds of runs runs
+  : >"$work/o"
+  i=0
+  while [ $i -lt "$runs" ]; do
+    run_timed "$work/o" "$@"
+    i=$((i + 1))
+  done
+  median "$work/o" 1
+}
+if [ "$big" != -1 ]; then
+  log=$dir/log-1000000x32.csv
+  semi=$dir/log-1000000x32-semicolons.csv
+  [ -s "$semi" ] || tr , ';' <"$log" >"$semi"
+  base=$(median_run "$tool" "$log" "$work/o.png" 1600 900)
+  echo
+  printf '| 1M rows x 32 series | trendle | ratio to no option |\n|---|---|---|\n'
+  for row in "-d ;|$semi" "-c 2-33|$log" "-c 33,2|$log"; do
+    # The options are words without blanks: split them as the shell would.
+    set -- ${row%|*}
+    u=$(median_run "$tool" "$@" "${row#*|}" "$work/o.png" 1600 900)
+    awk -v name="${row%|*}" -v u="$u" -v b="$base" \
+      'BEGIN { printf "| %s | %.3f s | %.2fx |\n", name, u / 1e6, u / b }'
+  done
+  awk -v b="$base" 'BEGIN { printf "| no option | %.3f s | 1.00x |\n", b / 1e6 }'
+fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); small runs: $small_runs," \
      "trendle runs: $runs, gnuplot runs: $gnuplot_runs"
