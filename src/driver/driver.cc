@@ -107,17 +107,17 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   }
   st.margin = gdFontGetSmall()->h * 3 / 2;
 
-  if (same_file(st.settings.in_csv, st.settings.outname)) {
+  if (same_file(s.in_csv, s.outname)) {
     fputs("Output file is the input file.\n", err);
     return 1;
   }
-  st.im_out = sizes_fit ? gdImageCreate(st.settings.width, st.settings.height) : nullptr;
+  st.im_out = sizes_fit ? gdImageCreate(s.width, s.height) : nullptr;
   if (!st.im_out) {
     fputs("Failed to create image.\n", err);
     return 1;
   }
   // A width gd accepts is positive, so this cannot overflow.
-  st.plot_width = st.settings.width - (st.margin + 1);
+  st.plot_width = s.width - (st.margin + 1);
   std::unique_ptr<gdImage, void (*)(gdImagePtr)> image(st.im_out, gdImageDestroy);
   allocate_colours(st);
   try {
@@ -128,7 +128,7 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
     return bad_option(err, bad.what());  // a name the header does not have
   } catch (const std::bad_alloc&) {
     // Only a line longer than the memory can hold asks for that much.
-    draw_banner(st, std::string(st.settings.in_csv) + " - read failed");
+    draw_banner(st, std::string(s.in_csv) + " - read failed");
   }
   return write_outfile(st, err);
 }

@@ -70,8 +70,10 @@ char read_delimiter(const std::string& text) {
   // the fields, and lines end at a newline.
   if (text.size() != 1 || isdigit(static_cast<unsigned char>(text[0])) ||
       strchr("#\"\n", text[0])) {
-    throw BadOption("--delimiter: " + quoted(text) +
-                    " cannot separate fields: give one character, not a digit, '#' or '\"'");
+    std::string shown = text == "\n" ? "\\n" : text;
+    throw BadOption("--delimiter: " + quoted(shown) +
+                    " cannot separate fields: give one character, not a digit, '#', '\"' or a "
+                    "newline");
   }
   return text[0];
 }
@@ -182,6 +184,7 @@ int bad_option(FILE* err, const std::string& message) {
 int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE* err) {
   optind = 0;  // a fresh scan: tests run the tool many times in one process
   opterr = 0;
+  long long n;
   try {
     for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:hV", kLong, nullptr)) != -1;) {
       if (c == 'h') {
@@ -194,6 +197,12 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
         return 0;
       }
       if (c == ':' || c == '?') return bad_option(err, complaint(c, argv[optind - 1]));
+      // "-H 2 log.csv out.png ..." would chart "2" over log.csv: a line
+      // number goes with the option itself.
+      if (c == 'H' && !optarg && optind < argc && read_number(argv[optind], 1, LLONG_MAX, n)) {
+        return bad_option(err, "--header: give the line number as -H" + std::string(argv[optind]) +
+                                   " or --header=" + argv[optind]);
+      }
       take(c, optarg, s);
     }
   } catch (const BadOption& bad) {

@@ -62,18 +62,8 @@ bool read_cell(const char* cell, const Settings& set, float& value, const char**
 [[gnu::flatten]] void read_columns(const char* comma, const Settings& set, Sample& s) {
   const char delimiter = set.delimiter;
   int col = 0;
-  if (set.cut_cells) {
-    for (; comma && col < kMaxSeries; ++col) {
-      s.flags[col] = read_cell(comma + 1, set, s.values[col], &comma);
-      if (*comma != delimiter) comma = nullptr;
-    }
-    s.columns = col;
-    return;
-  }
   for (; comma && col < kMaxSeries; ++col) {
-    const char* text = open_quote(comma + 1);
-    s.values[col] = parse_value(text, &comma);
-    s.flags[col] = comma != text;
+    s.flags[col] = read_cell(comma + 1, set, s.values[col], &comma);
     // A number holds no delimiter, so the next one is at or after its end.
     if (*comma != delimiter) comma = strchr(comma, delimiter);
   }
