@@ -13,6 +13,7 @@
 
 #include "../tests/test_util.h"
 #include "common/fatal.h"
+#include "driver/options.h"
 #include "input/blocks.h"
 #include "input/record.h"
 #include "input/time_field.h"
@@ -64,9 +65,66 @@ static Line model(const char* line, const char* tform, Sample& s) {
   return Line::record;
 }
 
+// What a chart sees of a reading: its banner, or the kind of line, the time and each valid value.
+static std::string seen(const std::string& line, const Settings& set) {
+  Sample s;
+  try {
+    Line kind = parse_record(line.c_str(), set, s);
+    std::string out = std::to_string(static_cast<int>(kind)) + " " + std::to_string(s.time);
+    for (int n = 0; n < kMaxSeries && kind == Line::record; ++n)
+      out += s.flags[n] ? std::string(reinterpret_cast<const char*>(&s.values[n]), 4) : "_";
+    return kind == Line::record ? out : out.substr(0, 1);
+  } catch (const Fatal& f) {
+    return f.what();
+  }
+}
+
+static std::string replaced(std::string text, char from, char to) {
+  std::replace(text.begin(), text.end(), from, to);
+  return text;
+}
+
+static bool comment(const std::string& line) {
+  size_t first = line.find_first_not_of(" \t\n\v\f\r");
+  return first != line.npos && line[first] == '#';
+}
+
+// The layout options on a line against the default reading of it rewritten by hand: ';' and
+// ',' swapped; decimal commas made points and ';' commas; field n moved to the front.
+static void layouts_one(const std::string& line, const char* tform) {
+  Settings plain, semicolons, decimal, moved;
+  for (Settings* s : {&plain, &semicolons, &decimal, &moved}) s->tform = tform;
+  semicolons.delimiter = decimal.delimiter = ';';
+  decimal.decimal_comma = true;
+  semicolons.settle();
+  decimal.settle();
+  std::string swapped = line;
+  for (char& c : swapped) c = c == ',' ? ';' : c == ';' ? ',' : c;
+  check(seen(swapped, semicolons) == seen(line, plain), "-d ';' differs from ','");
+  check(seen(line, decimal) == seen(replaced(replaced(line, ',', '.'), ';', ','), plain),
+        "--decimal-comma differs from points");
+  std::vector<std::string> fields{""};
+  for (char c : line.substr(0, line.size() - line.ends_with('\n'))) {
+    if (c == ',')
+      fields.emplace_back();
+    else
+      fields.back().push_back(c);
+  }
+  moved.time_field = 2 + line.size() % 3;
+  if (line.find('\r') != line.npos || fields.size() < size_t(moved.time_field)) return;
+  std::string front = fields[moved.time_field - 1];
+  fields.erase(fields.begin() + moved.time_field - 1);
+  for (const std::string& f : fields) front += "," + f;
+  front += line.ends_with('\n') ? "\n" : "";
+  resolve_fields(moved, nullptr);
+  if (!comment(line) && !comment(front))
+    check(seen(line, moved) == seen(front, plain), "-t differs from the field moved to the front");
+}
+
 // The input: the tform, a NUL, then the line (no NUL: the line, with dmyHMS). The
 // reader and its model must give the same banner, or kind of line, columns, time
-// (its reading: two instants of one reading match), values and flags, all 32 of them.
+// (its reading: two instants of one reading match), values and flags, all 32 of them;
+// the layout options must read it as the default reads it rewritten by hand.
 [[maybe_unused]] static void record_one(std::string_view in) {
   size_t nul = in.find('\0');
   if (nul == in.npos) return record_one(std::string("dmyHMS", 7) + std::string(in));
@@ -92,6 +150,7 @@ static Line model(const char* line, const char* tform, Sample& s) {
     return parse_record(line, set, s);
   };
   check(outcome(reader) == outcome(model), "the reader differs from its model");
+  layouts_one(text.data(), tform.data());
 }
 
 // Private to the process, and removed after each input, as libFuzzer may skip exit handlers.
