@@ -184,7 +184,6 @@ int bad_option(FILE* err, const std::string& message) {
 int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE* err) {
   optind = 0;  // a fresh scan: tests run the tool many times in one process
   opterr = 0;
-  long long n;
   try {
     for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:hV", kLong, nullptr)) != -1;) {
       if (c == 'h') {
@@ -199,9 +198,10 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
       if (c == ':' || c == '?') return bad_option(err, complaint(c, argv[optind - 1]));
       // "-H 2 log.csv out.png ..." would chart "2" over log.csv: a line
       // number goes with the option itself.
-      if (c == 'H' && !optarg && optind < argc && read_number(argv[optind], 1, LLONG_MAX, n)) {
-        return bad_option(err, "--header: give the line number as -H" + std::string(argv[optind]) +
-                                   " or --header=" + argv[optind]);
+      const char* next = optind < argc ? argv[optind] : "";
+      if (c == 'H' && !optarg && *next && !next[strspn(next, "0123456789")]) {
+        return bad_option(err, "--header: give the line number as -H" + std::string(next) +
+                                   " or --header=" + next);
       }
       take(c, optarg, s);
     }
