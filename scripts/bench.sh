@@ -174,7 +174,8 @@ median_run() {  # CMD...: the median wall microseconds of runs runs
   done
   median "$work/o" 1
 }
-if [ "$big" != -1 ]; then
+# A build from before the options has no --version: the table is left out.
+if [ "$big" != -1 ] && "$tool" --version >/dev/null 2>&1; then
   log=$dir/log-1000000x32.csv
   semi=$dir/log-1000000x32-semicolons.csv
   [ -s "$semi" ] || tr , ';' <"$log" >"$semi"
