@@ -39,8 +39,7 @@ void format_time(char* buf, size_t size, time_t t, time_t span) {
 // its field's with -c, else its own.
 std::string key_label(const RunState& st, int n, int fit) {
   if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1));
-  const Settings& set = st.settings;
-  return std::to_string(set.columns_listed ? set.columns[n] : n);
+  return std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n);
 }
 
 }  // namespace

@@ -14,3 +14,8 @@ void Settings::settle() {
   auto c = static_cast<unsigned char>(delimiter);
   cut_cells = decimal_comma || isspace(c) || isalnum(c) || strchr(".+-_()", c);
 }
+
+int Settings::field_of(int n) const {
+  if (columns.empty()) return n + 2;
+  return n < static_cast<int>(columns.size()) ? columns[n] : 0;
+}

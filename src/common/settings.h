@@ -22,10 +22,9 @@ struct Settings {
   int time_field = 1;
   // Series i is field columns[i]; empty: the fields after the time field.
   std::vector<int> columns;
-  bool columns_listed = false;  // columns came from -c: the key shows field numbers
-  long long skip = 0;           // the first lines, read as nothing
-  long long header = 0;         // the line naming the fields, counted before skip; 0: none
-  int unit_digits = 0;          // digits of an 's' number below the second: 0, 3, 6 or 9
+  long long skip = 0;    // the first lines, read as nothing
+  long long header = 0;  // the line naming the fields, counted before skip; 0: none
+  int unit_digits = 0;   // digits of an 's' number below the second: 0, 3, 6 or 9
   // What -t and -c said, names and all, until resolve_fields makes them numbers.
   const char* time_spec = nullptr;
   const char* columns_spec = nullptr;
@@ -34,6 +33,9 @@ struct Settings {
   std::vector<std::pair<int, int>> cells;  // (field, series) of columns, in field order
   bool cut_cells = false;  // a value must be cut at its delimiter and copied to be read
   void settle();
+
+  // The field series n is read from; 0 when there is no series n.
+  int field_of(int n) const;
 };
 
 #endif  // TRENDLE_COMMON_SETTINGS_H_

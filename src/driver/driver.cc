@@ -24,14 +24,6 @@
 
 namespace {
 
-int usage(FILE* err) {
-  fprintf(err, "trendle / trendix version %s\n", TRENDLE_VERSION);
-  fprintf(err, "Usage: trendle in_csv out_png width height [tform]\n");
-  fprintf(err, "%s", kFormatHelp);
-  fprintf(err, "Options come before in_csv: trendle --help lists them.\n");
-  return 2;
-}
-
 // Writing the chart over the log it was drawn from would destroy the log.
 bool same_file(const char* a, const char* b) {
   struct stat sa, sb;
@@ -56,9 +48,7 @@ void name_series(RunState& st, const std::vector<std::string>& names) {
   Settings& s = st.settings;
   resolve_fields(s, &names);
   for (int n = 0; n < kMaxSeries; ++n) {
-    size_t field = s.columns.empty()                        ? n + 2
-                   : n < static_cast<int>(s.columns.size()) ? s.columns[n]
-                                                            : 0;
+    size_t field = s.field_of(n);
     if (field >= 1 && field <= names.size()) st.names[n] = names[field - 1];
   }
 }
@@ -68,9 +58,7 @@ void draw_chart(RunState& st) {
   std::unique_ptr<FILE, FileCloser> input(fopen(st.settings.in_csv, "rb"));
   if (!input) gerr("%s - open failed", st.settings.in_csv);
   LineReader in(input.get(), st.settings.in_csv);
-  if (st.settings.skip > 0 || st.settings.header > 0) {
-    in.drop_lines(st.settings.skip, st.settings.header);
-  }
+  in.drop_lines(st.settings.skip, st.settings.header);
   if (st.settings.header > 0) name_series(st, field_names(in.header(), st.settings.delimiter));
   scan_file(st, in);
   fix_ranges(st.range);

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
-const char* const kFormatHelp =
+namespace {
+
+constexpr const char* kFormatHelp =
     "tform is a string of time format speciers, with no punctuation.\n"
     "d date\n"
     "m month\n"
@@ -20,8 +22,6 @@ const char* const kFormatHelp =
     "S second\n"
     "s seconds since 1970-01-01 00:00:00 UTC (Unix time)\n"
     "e.g. \"dmyHMS\" for British format, \"mdyHMS\" for US.\n";
-
-namespace {
 
 constexpr const char* kOptionHelp =
     "Options come before in_csv. Fields are the texts between delimiters, numbered\n"
@@ -121,6 +121,10 @@ void take(int c, const char* value, Settings& s) {
   }
 }
 
+void print_version(FILE* out) {
+  fprintf(out, "trendle / trendix version %s\n", TRENDLE_VERSION);
+}
+
 // What getopt found wrong with argv[optind - 1], the element it stopped at.
 std::string complaint(int c, const char* element) {
   std::string text = element;
@@ -176,6 +180,13 @@ void add_item(const std::string& item, const std::vector<std::string>* names, Se
 
 }  // namespace
 
+int usage(FILE* err) {
+  print_version(err);
+  fprintf(err, "Usage: trendle in_csv out_png width height [tform]\n%s", kFormatHelp);
+  fputs("Options come before in_csv: trendle --help lists them.\n", err);
+  return 2;
+}
+
 int bad_option(FILE* err, const std::string& message) {
   fprintf(err, "trendle: %s\nTry 'trendle --help' for more information.\n", message.c_str());
   return 2;
@@ -192,7 +203,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
         return 0;
       }
       if (c == 'V') {
-        fprintf(out, "trendle / trendix version %s\n", TRENDLE_VERSION);
+        print_version(out);
         return 0;
       }
       if (c == ':' || c == '?') return bad_option(err, complaint(c, argv[optind - 1]));
@@ -218,7 +229,6 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
 void resolve_fields(Settings& s, const std::vector<std::string>* names) {
   if (s.time_spec) s.time_field = field_of("--time-column", s.time_spec, names);
   s.columns.clear();
-  s.columns_listed = s.columns_spec != nullptr;
   if (s.columns_spec) {
     std::string list = s.columns_spec;
     for (size_t at = 0; at <= list.size();) {

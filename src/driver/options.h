@@ -27,7 +27,8 @@ void resolve_fields(Settings& s, const std::vector<std::string>* names);
 // Prints a BadOption's message and the pointer to --help; returns 2.
 int bad_option(FILE* err, const std::string& message);
 
-// The format help that the usage and --help end with.
-extern const char* const kFormatHelp;
+// Prints the version line, the usage line and the tform help for a command
+// line without its four arguments; returns 2.
+int usage(FILE* err);
 
 #endif  // TRENDLE_DRIVER_OPTIONS_H_

@@ -218,18 +218,18 @@ bool LineReader::dropped(const char* line) {
     ++number_;
     return number_ <= skip_ || number_ == header_line_;
   }
-  long long at = offset_ - static_cast<long long>(end_ - (line - buf_.data()));
+  long long at = offset_at(line - buf_.data());
   return at < drop_until_ || at == header_at_;
 }
 
 void LineReader::drop_lines(long long skip, long long header) {
+  if (skip == 0 && header == 0) return;
   for (long long number = 1; number <= std::max(skip, header); ++number) {
     const char* line = next_line();
     if (!line) break;
-    long long at = offset_ - static_cast<long long>(end_ - (line - buf_.data()));
     if (number == header) {
       header_ = line;
-      header_at_ = at;
+      header_at_ = offset_at(line - buf_.data());
     }
     if (number <= skip) drop_until_ = next_line_offset();
   }
@@ -246,7 +246,7 @@ const char* LineReader::next_line() {
   // A part's reader gives back a long line's buffer for another part's.
   if (ranged_ && buf_.size() > base_ && end_ - pos_ <= chunk_ / 2) give_back();
   if (skipping_ && !skip_to_range()) return nullptr;
-  if (ranged_ && offset_ - static_cast<long long>(end_ - pos_) >= limit_) return nullptr;
+  if (ranged_ && offset_at(pos_) >= limit_) return nullptr;
   for (;;) {
     char* start = buf_.data() + pos_;
     char* nl = static_cast<char*>(memchr(start + scanned_, '\n', end_ - pos_ - scanned_));
@@ -320,7 +320,7 @@ void LineReader::read_range(long long begin, long long end) {
 }
 
 long long LineReader::next_line_offset() const {
-  return offset_ - static_cast<long long>(end_ - pos_);
+  return offset_at(pos_);
 }
 
 // Passes over the text up to and including the first newline; false when the

@@ -37,7 +37,7 @@ class LineReader {
   // From now on, in every pass and every part, leaves out the first `skip`
   // lines and line `header` (0: none), whose text header() then holds. Reads
   // those lines at once, and the input again from its start: a pipe is
-  // copied whole before its first record.
+  // copied whole before its first record. Nothing is read when both are 0.
   void drop_lines(long long skip, long long header);
   const std::string& header() const { return header_; }
 
@@ -66,6 +66,8 @@ class LineReader {
  private:
   const char* next_line();
   bool dropped(const char* line);
+  // The file offset of buf_[index], for a file read from its start or a part.
+  long long offset_at(size_t index) const { return offset_ - static_cast<long long>(end_ - index); }
   bool fill();
   size_t read_raw(char* dst, size_t room);
   size_t inflate_into(char* dst, size_t room);
