@@ -55,7 +55,12 @@ std::string outcome(const std::string& line, const std::string& tform, Settings 
   struct tm tm;
   if (!localtime_r(&s.time, &tm) || !strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S %z", &tm))
     snprintf(buf, sizeof buf, "@%lld", static_cast<long long>(s.time));
-  std::string out = buf + std::string(" |");
+  std::string out = buf;
+  // A fraction as ".nnnnnnnnn" right after the seconds.
+  if (s.nanos)
+    out.insert(out[0] == '@' ? out.size() : out.size() - 6,
+               "." + std::to_string(1000000000 + s.nanos).substr(1));
+  out += " |";
   for (int n = 0; n < s.columns; ++n) {
     snprintf(buf, sizeof buf, " %g", s.values[n]);
     out += s.flags[n] ? buf : s.values[n] == 0 ? " _" : " _?";

@@ -21,6 +21,7 @@
 #include "driver/output.h"
 #include "input/line_reader.h"
 #include "input/record.h"
+#include "input/time_field.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   bool sizes_fit = read_size(arg[2], s.width);
   sizes_fit = read_size(arg[3], s.height) && sizes_fit;
   if (args >= 5) s.tform = arg[4];
-  if (s.unit_digits > 0 && !memchr(s.tform, 's', strnlen(s.tform, 6))) {
+  if (s.unit_digits > 0 && !memchr(s.tform, 's', strnlen(s.tform, tform_reach(s.tform)))) {
     return bad_option(err, "--time-unit: tform reads no Unix time (no 's')");
   }
   try {

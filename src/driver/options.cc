@@ -21,6 +21,11 @@ constexpr const char* kFormatHelp =
     "M minute\n"
     "S second\n"
     "s seconds since 1970-01-01 00:00:00 UTC (Unix time)\n"
+    "f fraction of the second, right after the number before it (.250, :718)\n"
+    "b month name (Feb, february, Sept), in place of its number\n"
+    "p AM or PM (am, P.M.): a 12-hour clock\n"
+    "z UTC offset (Z, +01:00, -0500, GMT+08), used instead of TZ\n"
+    "With f, b, p or z, tform may have 12 letters; six of them numbers or names.\n"
     "e.g. \"dmyHMS\" for British format, \"mdyHMS\" for US.\n";
 
 constexpr const char* kOptionHelp =
@@ -34,7 +39,8 @@ constexpr const char* kOptionHelp =
     "      --skip=N          the first N lines are not read\n"
     "  -H, --header[=N]      line N (default 1) names the fields; the key shows the\n"
     "                        names, and -t and -c take them\n"
-    "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns\n"
+    "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
+    "                        digits below the second are its fraction\n"
     "  -h, --help            print this help and exit\n"
     "  -V, --version         print the version and exit\n"
     "      --                end the options\n";

@@ -132,11 +132,14 @@ Line parse_record(const char* line, const Settings& set, Sample& s) {
     case TimeField::read:
       break;
   }
+  s.nanos = field.nanos;
   if (field.unix_seconds >= 0) {
     s.time = static_cast<time_t>(field.unix_seconds);
   } else {
     field.tm.tm_mon -= 1;  // months are written from 1
-    s.time = local_seconds(&field.tm);
+    // A UTC offset makes the reading an instant, whatever TZ says.
+    s.time = field.offset == kNoOffset ? local_seconds(&field.tm)
+                                       : timegm(&field.tm) - static_cast<time_t>(field.offset);
   }
 
   memset(s.flags, 0, sizeof s.flags);

@@ -11,6 +11,27 @@ bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool is_letter(char c) {
+  return lower(c) >= 'a' && lower(c) <= 'z';
+}
+
+const char* letters_end(const char* s) {
+  while (is_letter(*s)) ++s;
+  return s;
+}
+
+// Whether [from, to) are the first letters of `word` (lower case), in any case.
+bool begins(const char* from, const char* to, const char* word) {
+  for (; from < to; ++from, ++word) {
+    if (*word == '\0' || lower(*from) != *word) return false;
+  }
+  return true;
+}
+
 // Reads the digit run at s, or its part before `stop`, into *value, returning
 // its end. A run past 18 digits saturates at kMaxUnixSeconds, without overflow.
 const char* read_digits(const char* s, long long* value, const char* stop = nullptr) {
@@ -22,9 +43,20 @@ const char* read_digits(const char* s, long long* value, const char* stop = null
   return s;
 }
 
-// Whether a letter in use (the first six) is 's'.
+// The digits from s to `end`, at most nine of them, as nanoseconds when the
+// first stands for tenths of a second (`places` 9) or for the `places`-th
+// digit below the second, right-aligned.
+int nanos_of(const char* s, const char* end, int places) {
+  long long n = 0;
+  int count = 0;
+  for (; s < end && count < 9; ++s, ++count) n = n * 10 + (*s - '0');
+  for (int k = places == 9 ? count : places; k < 9; ++k) n *= 10;
+  return static_cast<int>(n);
+}
+
+// Whether a letter in use is 's'.
 bool has_unix_letter(const char* tform) {
-  for (int i = 0; i < 6 && tform[i]; ++i) {
+  for (int i = 0, reach = tform_reach(tform); i < reach && tform[i]; ++i) {
     if (tform[i] == 's') return true;
   }
   return false;
@@ -36,6 +68,132 @@ bool digit_before_comma(const char* text, char delimiter) {
     if (is_digit(*text)) return true;
   }
   return false;
+}
+
+// The month (1 to 12) the letters [from, to) name, in full, by their first
+// three letters or as "Sept", in any case; else 0.
+int month_named(const char* from, const char* to) {
+  static const char* const kMonths[] = {"january", "february", "march",     "april",
+                                        "may",     "june",     "july",      "august",
+                                        "september", "october", "november", "december"};
+  size_t length = to - from;
+  for (int m = 0; m < 12; ++m) {
+    size_t full = strlen(kMonths[m]);
+    bool size_fits = length == full || length == 3 || (m == 8 && length == 4);
+    if (size_fits && begins(from, to, kMonths[m])) return m + 1;
+  }
+  return 0;
+}
+
+// The next month name from s on, before the delimiter: its end, with the
+// month in *month; else where the search stopped (the delimiter or the end
+// of text), with *month 0.
+const char* find_month(const char* s, char comma, int* month) {
+  *month = 0;
+  while (*s && *s != comma) {
+    if (!is_letter(*s)) {
+      ++s;
+      continue;
+    }
+    const char* end = letters_end(s);
+    if ((*month = month_named(s, end))) return end;
+    s = end;
+  }
+  return s;
+}
+
+// The end of "am", "P.M." and the like at s, in any case; else nullptr.
+const char* meridian_end(const char* s, char comma) {
+  const char* r = s + 1;
+  if (*r == '.' && comma != '.') ++r;
+  if (lower(*r) != 'm') return nullptr;
+  ++r;
+  if (*r == '.' && comma != '.') ++r;
+  return is_letter(*r) ? nullptr : r;
+}
+
+// 1 for AM, 2 for PM: the next such word from s on, before the delimiter,
+// with s moved past it; else 0.
+int find_meridian(const char*& s, char comma) {
+  for (const char* q = s; *q && *q != comma;) {
+    if (!is_letter(*q)) {
+      ++q;
+      continue;
+    }
+    char c = lower(*q);
+    const char* end = c == 'a' || c == 'p' ? meridian_end(q, comma) : nullptr;
+    if (end) {
+      s = end;
+      return c == 'a' ? 1 : 2;
+    }
+    q = letters_end(q);
+  }
+  return 0;
+}
+
+// The offset of "+hh", "+hhmm" or "+hh:mm" (or '-') at s, in seconds, with s
+// moved past it; false when s holds none.
+bool signed_offset(const char*& s, long& offset) {
+  const char* digits = s + 1;
+  const char* end = digits;
+  long v = 0;
+  for (; is_digit(*end) && end - digits < 5; ++end) v = v * 10 + (*end - '0');
+  long length = end - digits;
+  if (length == 0 || length > 4 || is_digit(*end)) return false;
+  long hours = length <= 2 ? v : v / 100, minutes = length <= 2 ? 0 : v % 100;
+  if (length <= 2 && end[0] == ':' && is_digit(end[1]) && is_digit(end[2]) && !is_digit(end[3])) {
+    minutes = (end[1] - '0') * 10 + (end[2] - '0');
+    end += 3;
+  }
+  if (hours > 23 || minutes > 59) return false;
+  offset = (hours * 3600 + minutes * 60) * (*s == '-' ? -1 : 1);
+  s = end;
+  return true;
+}
+
+// Whether [from, to) names UTC itself: "Z", "UTC" or "GMT", in any case.
+bool utc_word(const char* from, const char* to) {
+  if (to - from == 1) return lower(*from) == 'z';
+  return to - from == 3 && (begins(from, to, "utc") || begins(from, to, "gmt"));
+}
+
+// The next UTC offset from s on, before the delimiter, with s moved past it:
+// a sign and hours (letters such as GMT before it are passed over), or a
+// word for UTC itself; false when there is none.
+bool find_offset(const char*& s, char comma, long& offset) {
+  for (const char* q = s; *q && *q != comma;) {
+    bool sign = (*q == '+' || *q == '-') && is_digit(q[1]);
+    const char* at = q;
+    if (sign && signed_offset(at, offset)) {
+      s = at;
+      return true;
+    }
+    if (!is_letter(*q)) {
+      ++q;
+      continue;
+    }
+    const char* end = letters_end(q);
+    bool signed_next = (*end == '+' || *end == '-') && is_digit(end[1]);
+    if (utc_word(q, end) && !signed_next) {
+      offset = 0;
+      s = end;
+      return true;
+    }
+    q = end;
+  }
+  return false;
+}
+
+// The fraction of the second in the digits right after the '.', ':' or ','
+// (not the delimiter) at s, with s moved past them; 0, s unmoved, when none.
+int read_fraction(const char*& s, char comma) {
+  bool point = (*s == '.' || *s == ':' || *s == ',') && *s != comma;
+  if (!point || !is_digit(s[1])) return 0;
+  const char* end = s + 1;
+  while (is_digit(*end)) ++end;
+  int nanos = nanos_of(s + 1, end, 9);
+  s = end;
+  return nanos;
 }
 
 void store_field(TimeFields& out, const char* tform, int i, long long value) {
@@ -72,7 +230,96 @@ void store_field(TimeFields& out, const char* tform, int i, long long value) {
   }
 }
 
+// How reading one number or month name went.
+enum class Step { taken, ended, none, unreadable };
+
+// A time field being read.
+struct Reader {
+  const char* tform;
+  char comma;
+  int unit_digits;
+  TimeFields& out;
+  const char* p;     // where the next number is looked for
+  const char* mark;  // right after what was read last: where f, p, z and b look
+  const char* first_comma = nullptr;
+  int i = 0;         // letters of tform read
+  int numbers = 0;   // numbers and month names read
+  int meridian = 0;  // 1 AM, 2 PM
+};
+
+// Where no number or month comes before the delimiter: no time when nothing
+// was read yet, else the field ends there.
+Step missing(Reader& r, const char* at) {
+  if (*at == '\0') return Step::unreadable;
+  if (r.numbers == 0) return Step::none;
+  r.p = at;
+  return Step::ended;
+}
+
+Step read_number(Reader& r) {
+  while (!is_digit(*r.p)) {
+    if (*r.p == r.comma || *r.p == '\0') return missing(r, r.p);
+    ++r.p;
+  }
+  long long n;
+  const char* end = read_digits(r.p, &n);
+  // A Unix time in smaller units: its digits below the second the fraction.
+  if (r.tform[r.i] == 's' && r.unit_digits > 0) {
+    const char* cut = end - r.p > r.unit_digits ? end - r.unit_digits : r.p;
+    read_digits(r.p, &n, cut);
+    r.out.nanos = nanos_of(cut, end, r.unit_digits);
+  }
+  store_field(r.out, r.tform, r.i, n);
+  if (*end == r.comma && !r.first_comma) r.first_comma = end;
+  // The character that ends a number is passed over, a delimiter too.
+  r.mark = end;
+  r.p = *end == '\0' ? end : end + 1;
+  return Step::taken;
+}
+
+Step read_month(Reader& r) {
+  int month;
+  const char* end = find_month(r.mark, r.comma, &month);
+  if (month == 0) return missing(r, end);
+  r.out.tm.tm_mon = month;
+  r.mark = r.p = end;
+  return Step::taken;
+}
+
+// f, p and z from tform[r.i] on, each read where the last reading ended;
+// one that finds nothing there changes nothing.
+void read_in_place(Reader& r, int reach) {
+  for (; r.i < reach; ++r.i) {
+    const char* at = r.mark;
+    char letter = r.tform[r.i];
+    if (letter == 'f') {
+      int nanos = read_fraction(at, r.comma);
+      if (at != r.mark) r.out.nanos = nanos;
+    } else if (letter == 'p') {
+      if (int meridian = find_meridian(at, r.comma)) r.meridian = meridian;
+    } else if (letter == 'z') {
+      find_offset(at, r.comma, r.out.offset);
+    } else {
+      return;
+    }
+    if (at != r.mark) r.mark = r.p = at;
+  }
+}
+
+// 12 AM is hour 0, 1 PM to 11 PM are 13 to 23.
+void apply_meridian(struct tm& tm, int meridian) {
+  if (meridian == 1 && tm.tm_hour == 12) tm.tm_hour = 0;
+  if (meridian == 2 && tm.tm_hour >= 1 && tm.tm_hour <= 11) tm.tm_hour += 12;
+}
+
 }  // namespace
+
+int tform_reach(const char* tform) {
+  for (int i = 0; i < 12 && tform[i]; ++i) {
+    if (strchr("fbpz", tform[i])) return 12;
+  }
+  return 6;
+}
 
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out) {
   const char* tform = settings.tform;
@@ -80,6 +327,8 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   memset(&out.tm, 0, sizeof out.tm);
   out.tm.tm_isdst = -1;
   out.unix_seconds = -1;
+  out.nanos = 0;
+  out.offset = kNoOffset;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(has_unix_letter(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
@@ -87,35 +336,25 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
 
   // Every byte before p has been looked at, so the line's first delimiter is
   // known without reading the time field again.
-  const char* first_comma = nullptr;
-  const char* p = text;
-  int i = 0;
-  while (i < 6) {
-    if (*p == '\0') return TimeField::unreadable;
-    if (*p == comma) break;
+  Reader r{.tform = tform, .comma = comma, .unit_digits = settings.unit_digits, .out = out,
+           .p = text, .mark = text};
+  const int reach = tform_reach(tform);
+  read_in_place(r, reach);
+  while (r.numbers < 6 && r.i < reach) {
+    if (*r.p == '\0') return TimeField::unreadable;
+    if (*r.p == comma) break;
     // Only the letters in use are looked at, never the rest of tform.
-    if (tform[i] == '\0') break;
-    while (!is_digit(*p)) {
-      if (*p == comma) {
-        if (i == 0) return TimeField::none;
-        out.comma = first_comma ? first_comma : p;
-        return TimeField::read;
-      }
-      if (*p == '\0') return TimeField::unreadable;
-      ++p;
-    }
-    long long n;
-    const char* end = read_digits(p, &n);
-    // A Unix time in smaller units: its digits below the second dropped.
-    if (tform[i] == 's' && settings.unit_digits > 0) {
-      read_digits(p, &n, end - p > settings.unit_digits ? end - settings.unit_digits : p);
-    }
-    store_field(out, tform, i, n);
-    if (*end == comma && !first_comma) first_comma = end;
-    p = *end == '\0' ? end : end + 1;
-    ++i;
+    if (tform[r.i] == '\0') break;
+    Step step = tform[r.i] == 'b' ? read_month(r) : read_number(r);
+    if (step == Step::none) return TimeField::none;
+    if (step == Step::unreadable) return TimeField::unreadable;
+    if (step == Step::ended) break;
+    ++r.i;
+    ++r.numbers;
+    read_in_place(r, reach);
   }
-  if (i == 0) return TimeField::unreadable;
-  out.comma = first_comma ? first_comma : strchr(p, comma);
+  if (r.numbers == 0) return TimeField::unreadable;
+  apply_meridian(out.tm, r.meridian);
+  out.comma = r.first_comma ? r.first_comma : strchr(r.p, comma);
   return TimeField::read;
 }

@@ -1,7 +1,9 @@
 // Parses the date and time at the head of an input line, one number per
-// letter of tform (d m y Y H M S, s), up to the settings' delimiter. A letter of tform that is no
-// time code raises its banner when a number is read for it; letters past the last number read are
-// never looked at. The text is only read.
+// letter of tform (d m y Y H M S, s; b a month name), up to the settings'
+// delimiter; f, p and z read the fraction, AM/PM and the UTC offset where they
+// stand. A letter of tform that is no time code raises its banner when a
+// number is read for it; letters past the last number read are never looked
+// at. The text is only read.
 #ifndef TRENDLE_INPUT_TIME_FIELD_H_
 #define TRENDLE_INPUT_TIME_FIELD_H_
 
@@ -11,16 +13,25 @@
 
 enum class TimeField { read, none, unreadable };
 
+// No UTC offset in the field: the time is local.
+constexpr long kNoOffset = -1L << 40;
+
 // What a time field holds, when one was read.
 struct TimeFields {
-  struct tm tm;            // the numbers of d m y Y H M S, the month as written
+  struct tm tm;            // the numbers of d m y Y H M S, the month as written, the hour in 24
   long long unix_seconds;  // the last number read for an 's', or -1: then tm holds the time
+  int nanos;               // the fraction of the second, in nanoseconds
+  long offset;             // seconds east of UTC that z read, or kNoOffset
   const char* comma;       // the line's first delimiter, or nullptr when it has none
 };
 
 // At most 18 digits count for an 's' (after the digits below the second are
 // dropped): a longer run is this many seconds.
 constexpr long long kMaxUnixSeconds = 999999999999999999;
+
+// How many letters of tform can be read: 12 when one of the first 12 is f, b,
+// p or z, else 6. At most six of them are numbers or month names.
+int tform_reach(const char* tform);
 
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out);
 
