@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "input/sample.h"
+
 namespace {
 
 unsigned char* text(char* s) {
@@ -28,11 +30,15 @@ void draw_value_labels(const RunState& st, gdFontPtr font, char* buf, size_t siz
   gdImageStringUp(st.im_out, font, x, y, text(buf), black);
 }
 
-// Writes at most size bytes: an empty text when t has no local time.
-void format_time(char* buf, size_t size, time_t t, time_t span) {
+// Writes at most size bytes: an empty text when t has no local time. With
+// `millis`, a span under 100 s shows the milliseconds, rounded down.
+void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool millis) {
   struct tm tm;
-  const char* format = span < 100 ? "%H:%M:%S" : span <= 86399 ? "%H:%M" : "%d,%H:%M";
-  if (!localtime_r(&t, &tm) || strftime(buf, size, format, &tm) == 0) buf[0] = '\0';
+  const char* format = span < 100 ? "%H:%M:%S" : span < 86400 ? "%H:%M" : "%d,%H:%M";
+  size_t length = localtime_r(&t, &tm) ? strftime(buf, size, format, &tm) : 0;
+  buf[length] = '\0';
+  if (length > 0 && millis && span < 100)
+    snprintf(buf + length, size - length, ".%03d", nanos / 1000000);
 }
 
 // A series' name, cut to `fit` characters (one at least), else its number:
@@ -67,11 +73,13 @@ void draw_labels(const RunState& st) {
   char buf[64];
   draw_value_labels(st, font, buf, sizeof buf);
 
-  time_t span = st.range.end_time - st.range.start_time;
+  const Range& r = st.range;
+  double span = seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
+  bool millis = r.start_nanos != 0 || r.end_nanos != 0;
   int y = st.settings.height - st.margin / 2 - font->h / 2 + 2;
-  format_time(buf, 31, st.range.start_time, span);
+  format_time(buf, 31, r.start_time, r.start_nanos, span, millis);
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
-  format_time(buf, 31, st.range.end_time, span);
+  format_time(buf, 31, r.end_time, r.end_nanos, span, millis);
   int len = static_cast<int>(strlen(buf));
   gdImageString(st.im_out, font, st.settings.width - len * font->w - 2, y, text(buf),
                 st.colours[0]);

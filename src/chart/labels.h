@@ -10,8 +10,8 @@
 void draw_key(const RunState& st, int width);
 
 // The min and max labels, then the start and end time labels, in local time
-// in a form chosen by the span: "%H:%M:%S" below 100 s, "%H:%M" below a day,
-// else "%d,%H:%M".
+// in a form chosen by the span: "%H:%M:%S" below 100 s (with ".mmm" when
+// either time has a fraction), "%H:%M" below a day, else "%d,%H:%M".
 void draw_labels(const RunState& st);
 
 #endif  // TRENDLE_CHART_LABELS_H_

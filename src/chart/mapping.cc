@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "input/sample.h"
+
 namespace {
 
 // Pixel positions are bounded to about +-2^29 before any conversion to int,
@@ -31,8 +33,10 @@ Mapping make_mapping(const RunState& st) {
       static_cast<float>(1.0 / (static_cast<double>(r.min) - static_cast<double>(r.max)));
   Mapping m{
       .start_time = r.start_time,
+      .start_nanos = r.start_nanos,
       .margin = st.margin,
-      .hscale = static_cast<float>(st.plot_width / static_cast<double>(r.end_time - r.start_time)),
+      .hscale = static_cast<float>(
+          st.plot_width / seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos)),
       .min = r.min,
       .max = r.max,
       .e1 = static_cast<double>(e - 1),
@@ -45,8 +49,8 @@ Mapping make_mapping(const RunState& st) {
   return m;
 }
 
-int map_x(const Mapping& m, time_t t) {
-  double dt = static_cast<double>(t - m.start_time);
+int map_x(const Mapping& m, time_t t, int nanos) {
+  double dt = seconds_between(m.start_time, m.start_nanos, t, nanos);
   // floor by conversion: bounding first makes it exact, without a library call.
   double b = bound(dt * static_cast<double>(m.hscale) + 0.5);
   long long f = static_cast<long long>(b);

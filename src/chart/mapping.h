@@ -8,6 +8,7 @@
 
 struct Mapping {
   time_t start_time;
+  int start_nanos;
   int margin;
   float hscale;    // pixels per second
   float min, max;  // the value range
@@ -19,8 +20,9 @@ struct Mapping {
 
 Mapping make_mapping(const RunState& st);
 
-// x of time t: margin + floor((t - start_time) * hscale + 0.5).
-int map_x(const Mapping& m, time_t t);
+// x of time t and nanos: margin + floor((t - start) * hscale + 0.5), with
+// t - start in seconds as a double.
+int map_x(const Mapping& m, time_t t, int nanos);
 
 // y of value v: margin + e + trunc((e - 1) * (v - min) * vscale). An infinity
 // maps as max (+inf) or min (-inf); a far point is bounded well inside int.

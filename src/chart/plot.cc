@@ -50,10 +50,8 @@ struct Pass {
   long long runs_from = 0;  // no runs are tried before this many records
 };
 
-// One good record mapped to pixels: its x, unless its time is 0 or before
-// (then its buffer keeps the x it had), and the rows of its valid values.
+// One good record mapped to pixels: its x and the rows of its valid values.
 struct Point {
-  bool has_x;
   int x;
   uint32_t valid;
 };
@@ -61,7 +59,7 @@ struct Point {
 // Maps the record in `s`, writing the rows of its valid values to `y`. Each
 // sample is mapped once, not again as the previous sample of the next record.
 Point map_record(const Pass& p, const Sample& s, int* y) {
-  Point pt{s.time > 0, s.time > 0 ? map_x(p.map, s.time) : 0, 0};
+  Point pt{map_x(p.map, s.time, s.nanos), 0};
   // Copies: as far as the compiler knows, a row written to y may change p.
   const int count = p.count;
   const Mapping map = p.map;
@@ -95,7 +93,7 @@ Pass start_pass(const RunState& st) {
 // Takes one good record into the next buffer, as drawing it leaves them.
 void keep_record(Pass& p, const Point& pt, const int* y) {
   Mapped& cur = p.buffer[p.next];
-  if (pt.has_x) cur.x = pt.x;
+  cur.x = pt.x;
   cur.valid = pt.valid;
   for (int i = 0; i < p.count; ++i) {
     if (pt.valid >> i & 1) cur.y[i] = y[i];
@@ -109,7 +107,7 @@ void keep_record(Pass& p, const Point& pt, const int* y) {
 void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   Mapped& cur = p.buffer[p.next];
   const Mapped& prev = p.buffer[1 - p.next];
-  if (pt.has_x) cur.x = pt.x;
+  cur.x = pt.x;
   cur.valid = pt.valid;
   // Copies: as far as the compiler knows, a pixel written may change p.
   const int count = p.count, x = cur.x, x_prev = prev.x;
@@ -168,7 +166,7 @@ size_t run_length(const Pass& p, const Part& part, size_t k) {
   if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
-  while (j < end && part.points[j].has_x && part.points[j].x == prev.x &&
+  while (j < end && part.points[j].x == prev.x &&
          part.points[j].valid == prev.valid) {
     ++j;
   }

@@ -12,11 +12,15 @@
 #include "common/settings.h"
 
 // What the range scan finds; read by the plot pass and the labels.
+// Times are whole seconds and nanoseconds.
 struct Range {
   float min = FLT_MAX;
   float max = -FLT_MAX;
-  time_t start_time = 0;  // 0 means not yet set
+  bool started = false;  // a good record has set the start
+  time_t start_time = 0;
+  int start_nanos = 0;
   time_t end_time = 0;
+  int end_nanos = 0;
   int active[kMaxSeries] = {};
   int num_active = 0;
 };

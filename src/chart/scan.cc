@@ -1,6 +1,7 @@
 #include "chart/scan.h"
 
 #include <cmath>
+#include <tuple>
 
 #include "common/fatal.h"
 #include "input/blocks.h"
@@ -12,8 +13,13 @@ namespace {
 // Adds one good record to the range. Non-finite values never widen min and
 // max; an infinity still marks its series active, a NaN is a gap.
 void add_to_range(Range& range, const Sample& s) {
-  if (range.start_time == 0) range.start_time = s.time;
+  if (!range.started) {
+    range.started = true;
+    range.start_time = s.time;
+    range.start_nanos = s.nanos;
+  }
   range.end_time = s.time;
+  range.end_nanos = s.nanos;
   for (int n = 0; n < s.columns; ++n) {
     if (!s.flags[n]) continue;
     float v = s.values[n];
@@ -32,9 +38,15 @@ void add_to_range(Range& range, const Sample& s) {
 // Adds a later block's range as if its records had followed one by one: the
 // comparisons are the strict ones of add_to_range, so equal values (0 and
 // -0) keep the earlier one.
-void merge(Range& range, const Range& later, long long later_records) {
-  if (range.start_time == 0) range.start_time = later.start_time;
-  if (later_records > 0) range.end_time = later.end_time;
+void merge(Range& range, const Range& later) {
+  if (!later.started) return;
+  if (!range.started) {
+    range.started = true;
+    range.start_time = later.start_time;
+    range.start_nanos = later.start_nanos;
+  }
+  range.end_time = later.end_time;
+  range.end_nanos = later.end_nanos;
   if (later.max > range.max) range.max = later.max;
   if (later.min < range.min) range.min = later.min;
   for (int n = 0; n < kMaxSeries; ++n) {
@@ -47,7 +59,7 @@ void merge(Range& range, const Range& later, long long later_records) {
 
 // What one block adds to the scan, on cache lines of its own.
 struct alignas(64) Part {
-  Range range;  // of the block alone; start_time its first nonzero time
+  Range range;  // of the block alone
   long long records = 0;
   BlockStop stop;
 };
@@ -75,7 +87,7 @@ void scan_in_blocks(RunState& st, LineReader& in, int count) {
       [&](LineReader& lines, int slot) { return scan_block(lines, st.settings, parts[slot]); },
       [&](int slot) {
         Part& part = parts[slot];
-        merge(st.range, part.range, part.records);
+        merge(st.range, part.range);
         records += part.records;
         finish_block(part.stop, records + 1);
       });
@@ -101,9 +113,11 @@ void fix_ranges(Range& range) {
     range.max = range.max + 1;
   }
   if (range.min >= range.max) gerr("Strange y limits");
-  if (range.start_time == range.end_time) {
+  auto start = std::tie(range.start_time, range.start_nanos);
+  auto end = std::tie(range.end_time, range.end_nanos);
+  if (start == end) {
     range.start_time -= 1;
     range.end_time += 1;
   }
-  if (range.start_time >= range.end_time) gerr("Strange time limits");
+  if (start >= end) gerr("Strange time limits");
 }

@@ -115,21 +115,4 @@ for seed in 1 2 3 4 5 6 7 8 9 10 11 12; do
     { print >"named.csv"; line = $1; for (i = 1; i <= count; i++) line = line OFS $(listed[i]); print line }' \
     wide.csv >reduced.csv
   same "-c $list" named.csv reduced.csv "" -H -c "$list"
-
-  # Unix times with 3, 6 and 9 more digits, some of them 19 digits long.
-  for unit in ms us ns; do
-    digits=$(case $unit in ms) echo 3 ;; us) echo 6 ;; ns) echo 9 ;; esac)
-    awk -v seed="$seed" -v n="$lines" -v d="$digits" 'BEGIN {
-        srand(seed)
-        for (i = 0; i < n; i++) {
-          s = 1617181920 + int(i * 37 * rand())
-          fraction = ""
-          for (j = 0; j < d; j++) fraction = fraction int(rand() * 10)
-          v = int(rand() * 100)
-          print s fraction "," v >"units.csv"
-          print s "," v
-        }
-      }' >seconds.csv
-    same "-u $unit" units.csv seconds.csv s -u $unit
-  done
 done
