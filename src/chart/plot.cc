@@ -166,8 +166,7 @@ size_t run_length(const Pass& p, const Part& part, size_t k) {
   if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
-  while (j < end && part.points[j].x == prev.x &&
-         part.points[j].valid == prev.valid) {
+  while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid) {
     ++j;
   }
   return j - k;

@@ -73,9 +73,9 @@ bool digit_before_comma(const char* text, char delimiter) {
 // The month (1 to 12) the letters [from, to) name, in full, by their first
 // three letters or as "Sept", in any case; else 0.
 int month_named(const char* from, const char* to) {
-  static const char* const kMonths[] = {"january", "february", "march",     "april",
-                                        "may",     "june",     "july",      "august",
-                                        "september", "october", "november", "december"};
+  static const char* const kMonths[] = {"january",   "february", "march",    "april",
+                                        "may",       "june",     "july",     "august",
+                                        "september", "october",  "november", "december"};
   size_t length = to - from;
   for (int m = 0; m < 12; ++m) {
     size_t full = strlen(kMonths[m]);
@@ -336,8 +336,12 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
 
   // Every byte before p has been looked at, so the line's first delimiter is
   // known without reading the time field again.
-  Reader r{.tform = tform, .comma = comma, .unit_digits = settings.unit_digits, .out = out,
-           .p = text, .mark = text};
+  Reader r{.tform = tform,
+           .comma = comma,
+           .unit_digits = settings.unit_digits,
+           .out = out,
+           .p = text,
+           .mark = text};
   const int reach = tform_reach(tform);
   read_in_place(r, reach);
   while (r.numbers < 6 && r.i < reach) {
