@@ -191,5 +191,21 @@ if [ "$big" != -1 ] && "$tool" --version >/dev/null 2>&1; then
   done
   awk -v b="$base" 'BEGIN { printf "| no option | %.3f s | 1.00x |\n", b / 1e6 }'
 fi
+# Fractions of a second on the 1M x 4 log: the log with ".mmm" after every time, read with
+# dmyHMSf, against the log itself read as usual. A build without f charts a banner: left out.
+if [ "$big" != -1 ] && "$tool" --help 2>/dev/null | grep -q '^f '; then
+  log=$dir/log-1000000x4.csv
+  frac=$dir/log-1000000x4-fractions.csv
+  [ -s "$frac" ] || awk -F, -v OFS=, '/^[0-9]/ { $1 = $1 sprintf(".%03d", NR * 37 % 1000) } 1' \
+    "$log" >"$frac"
+  base=$(median_run "$tool" "$log" "$work/o.png" 1600 900)
+  u=$(median_run "$tool" "$frac" "$work/o.png" 1600 900 dmyHMSf)
+  echo
+  printf '| 1M rows x 4 series | trendle | ratio |\n|---|---|---|\n'
+  awk -v u="$u" -v b="$base" 'BEGIN {
+    printf "| dmyHMS | %.3f s | 1.00x |\n| dmyHMSf, .mmm fractions | %.3f s | %.2fx |\n",
+           b / 1e6, u / 1e6, u / b
+  }'
+fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); small runs: $small_runs," \
      "trendle runs: $runs, gnuplot runs: $gnuplot_runs"
