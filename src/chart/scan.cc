@@ -10,16 +10,21 @@
 
 namespace {
 
+// Takes a record's time into the span: the first sets the start, each the end.
+void take_time(Range& range, time_t t, int nanos) {
+  if (!range.started) {
+    range.started = true;
+    range.start_time = t;
+    range.start_nanos = nanos;
+  }
+  range.end_time = t;
+  range.end_nanos = nanos;
+}
+
 // Adds one good record to the range. Non-finite values never widen min and
 // max; an infinity still marks its series active, a NaN is a gap.
 void add_to_range(Range& range, const Sample& s) {
-  if (!range.started) {
-    range.started = true;
-    range.start_time = s.time;
-    range.start_nanos = s.nanos;
-  }
-  range.end_time = s.time;
-  range.end_nanos = s.nanos;
+  take_time(range, s.time, s.nanos);
   for (int n = 0; n < s.columns; ++n) {
     if (!s.flags[n]) continue;
     float v = s.values[n];
@@ -40,13 +45,8 @@ void add_to_range(Range& range, const Sample& s) {
 // -0) keep the earlier one.
 void merge(Range& range, const Range& later) {
   if (!later.started) return;
-  if (!range.started) {
-    range.started = true;
-    range.start_time = later.start_time;
-    range.start_nanos = later.start_nanos;
-  }
-  range.end_time = later.end_time;
-  range.end_nanos = later.end_nanos;
+  take_time(range, later.start_time, later.start_nanos);
+  take_time(range, later.end_time, later.end_nanos);
   if (later.max > range.max) range.max = later.max;
   if (later.min < range.min) range.min = later.min;
   for (int n = 0; n < kMaxSeries; ++n) {

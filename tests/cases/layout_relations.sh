@@ -2,15 +2,7 @@
 # logs: both charts must be the same bytes. The option's side is read from a file, through a
 # pipe and from a gzip file; the first log is long enough for threads to share it out.
 # Prints the first relation that fails and exits 1.
-set -u
-dir=$(mktemp -d) || exit 1
-trap 'rm -rf "$dir"' EXIT
-cd "$dir" || exit 1
-
-fail() {
-  echo "relation fails: $*" >&2
-  exit 1
-}
+. "$CASES/relations.sh"
 
 # same WHAT OPTIONED DEFAULT TFORM OPTION...: the options on OPTIONED draw what no option
 # draws on DEFAULT.

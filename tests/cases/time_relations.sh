@@ -2,15 +2,7 @@
 # generated logs: both charts the same bytes, or the same but for the band of the time labels
 # where the rewriting moves the times themselves. The letters' side is read from a file,
 # through a pipe and from a gzip file. Prints the first relation that fails and exits 1.
-set -u
-dir=$(mktemp -d) || exit 1
-trap 'rm -rf "$dir"' EXIT
-cd "$dir" || exit 1
-
-fail() {
-  echo "relation fails: $*" >&2
-  exit 1
-}
+. "$CASES/relations.sh"
 
 # same WHAT LOG TFORM REWRITTEN TFORM2 [LABELS]: trendle $opts on LOG with TFORM under TZ=$tz
 # draws what trendle on REWRITTEN with TFORM2 draws under TZ=UTC; with LABELS, but for the
