@@ -86,7 +86,7 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   bool sizes_fit = read_size(arg[2], s.width);
   sizes_fit = read_size(arg[3], s.height) && sizes_fit;
   if (args >= 5) s.tform = arg[4];
-  if (s.unit_digits > 0 && !memchr(s.tform, 's', strnlen(s.tform, tform_reach(s.tform)))) {
+  if (s.unit_digits > 0 && !reads_unix_time(s.tform)) {
     return bad_option(err, "--time-unit: tform reads no Unix time (no 's')");
   }
   try {

@@ -7,6 +7,13 @@
 
 namespace {
 
+// At most this many letters of tform are read, six of them numbers or names.
+constexpr int kMaxLetters = 12;
+
+bool reads_in_place(char letter) {
+  return letter == 'f' || letter == 'p' || letter == 'z';
+}
+
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -43,23 +50,15 @@ const char* read_digits(const char* s, long long* value, const char* stop = null
   return s;
 }
 
-// The digits from s to `end`, at most nine of them, as nanoseconds when the
-// first stands for tenths of a second (`places` 9) or for the `places`-th
-// digit below the second, right-aligned.
+// The digits from s to `end` as nanoseconds: a fraction's digits, the first
+// for tenths and nine at most (`places` 0), or a Unix time's last `places`
+// digits, right-aligned.
 int nanos_of(const char* s, const char* end, int places) {
   long long n = 0;
   int count = 0;
   for (; s < end && count < 9; ++s, ++count) n = n * 10 + (*s - '0');
-  for (int k = places == 9 ? count : places; k < 9; ++k) n *= 10;
+  for (int k = places > 0 ? places : count; k < 9; ++k) n *= 10;
   return static_cast<int>(n);
-}
-
-// Whether a letter in use is 's'.
-bool has_unix_letter(const char* tform) {
-  for (int i = 0, reach = tform_reach(tform); i < reach && tform[i]; ++i) {
-    if (tform[i] == 's') return true;
-  }
-  return false;
 }
 
 // Whether the text before the first delimiter holds a digit.
@@ -191,7 +190,7 @@ int read_fraction(const char*& s, char comma) {
   if (!point || !is_digit(s[1])) return 0;
   const char* end = s + 1;
   while (is_digit(*end)) ++end;
-  int nanos = nanos_of(s + 1, end, 9);
+  int nanos = nanos_of(s + 1, end, 0);
   s = end;
   return nanos;
 }
@@ -256,7 +255,8 @@ Step missing(Reader& r, const char* at) {
   return Step::ended;
 }
 
-Step read_number(Reader& r) {
+// Inlined: the loop over the letters spends most of its time here.
+[[gnu::always_inline]] inline Step read_number(Reader& r) {
   while (!is_digit(*r.p)) {
     if (*r.p == r.comma || *r.p == '\0') return missing(r, r.p);
     ++r.p;
@@ -264,7 +264,7 @@ Step read_number(Reader& r) {
   long long n;
   const char* end = read_digits(r.p, &n);
   // A Unix time in smaller units: its digits below the second the fraction.
-  if (r.tform[r.i] == 's' && r.unit_digits > 0) {
+  if (r.unit_digits > 0 && r.tform[r.i] == 's') {
     const char* cut = end - r.p > r.unit_digits ? end - r.unit_digits : r.p;
     read_digits(r.p, &n, cut);
     r.out.nanos = nanos_of(cut, end, r.unit_digits);
@@ -277,7 +277,7 @@ Step read_number(Reader& r) {
   return Step::taken;
 }
 
-Step read_month(Reader& r) {
+[[gnu::noinline]] Step read_month(Reader& r) {
   int month;
   const char* end = find_month(r.mark, r.comma, &month);
   if (month == 0) return missing(r, end);
@@ -287,9 +287,10 @@ Step read_month(Reader& r) {
 }
 
 // f, p and z from tform[r.i] on, each read where the last reading ended;
-// one that finds nothing there changes nothing.
-void read_in_place(Reader& r, int reach) {
-  for (; r.i < reach; ++r.i) {
+// one that finds nothing there changes nothing. Kept out of line: most
+// tforms have none of them, and the check for one is all they pay.
+[[gnu::noinline]] void read_letters_in_place(Reader& r) {
+  for (; r.i < kMaxLetters; ++r.i) {
     const char* at = r.mark;
     char letter = r.tform[r.i];
     if (letter == 'f') {
@@ -306,6 +307,11 @@ void read_in_place(Reader& r, int reach) {
   }
 }
 
+// tform[r.i] is at most its NUL: letters are passed one at a time.
+[[gnu::always_inline]] inline void read_in_place(Reader& r) {
+  if (reads_in_place(r.tform[r.i])) read_letters_in_place(r);
+}
+
 // 12 AM is hour 0, 1 PM to 11 PM are 13 to 23.
 void apply_meridian(struct tm& tm, int meridian) {
   if (meridian == 1 && tm.tm_hour == 12) tm.tm_hour = 0;
@@ -314,11 +320,12 @@ void apply_meridian(struct tm& tm, int meridian) {
 
 }  // namespace
 
-int tform_reach(const char* tform) {
-  for (int i = 0; i < 12 && tform[i]; ++i) {
-    if (strchr("fbpz", tform[i])) return 12;
+bool reads_unix_time(const char* tform) {
+  for (int i = 0, numbers = 0; i < kMaxLetters && numbers < 6 && tform[i]; ++i) {
+    if (tform[i] == 's') return true;
+    if (!reads_in_place(tform[i])) ++numbers;
   }
-  return 6;
+  return false;
 }
 
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out) {
@@ -330,7 +337,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   out.nanos = 0;
   out.offset = kNoOffset;
   // Unix times need none of the date's separators, only a digit.
-  if (!strpbrk(text, "/:-") && !(has_unix_letter(tform) && digit_before_comma(text, comma))) {
+  if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
   }
 
@@ -342,9 +349,8 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
            .out = out,
            .p = text,
            .mark = text};
-  const int reach = tform_reach(tform);
-  read_in_place(r, reach);
-  while (r.numbers < 6 && r.i < reach) {
+  read_in_place(r);
+  while (r.numbers < 6 && r.i < kMaxLetters) {
     if (*r.p == '\0') return TimeField::unreadable;
     if (*r.p == comma) break;
     // Only the letters in use are looked at, never the rest of tform.
@@ -355,7 +361,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
     if (step == Step::ended) break;
     ++r.i;
     ++r.numbers;
-    read_in_place(r, reach);
+    read_in_place(r);
   }
   if (r.numbers == 0) return TimeField::unreadable;
   apply_meridian(out.tm, r.meridian);

@@ -29,9 +29,9 @@ struct TimeFields {
 // dropped): a longer run is this many seconds.
 constexpr long long kMaxUnixSeconds = 999999999999999999;
 
-// How many letters of tform can be read: 12 when one of the first 12 is f, b,
-// p or z, else 6. At most six of them are numbers or month names.
-int tform_reach(const char* tform);
+// Whether tform reads an 's': one among its first six numbers or names
+// (letters but f, p and z), within its first 12 letters.
+bool reads_unix_time(const char* tform);
 
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out);
 
