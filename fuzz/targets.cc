@@ -1,6 +1,7 @@
 // The fuzz targets, one program each: FUZZ_TARGET is handed every input, and a
 // failed check aborts. Their inputs are laid out in record_one and run_one.
 #include <gd.h>
+#include <strings.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -25,35 +26,121 @@ static void check(bool ok, const char* what) {
 }
 
 // The record reader restated with strtod and mktime: a time needs '/', ':' or '-' in the line,
-// or 's' among tform's first six letters and a digit before the first ','. Then one saturated
-// digit run a letter, six at most, each taking the next byte, even a ','; a ',' ends the time.
-static Line model(const char* line, const char* tform, Sample& s) {
+// or 's' among tform's letters in reach and a digit before the first ','. Then a number (one
+// saturated digit run, taking the next byte, even a ',') or a month name a letter, six at most;
+// a ',' ends the time. f, p and z read where the last one ended, moving on only when they find.
+static Line model(const char* line, const Settings& set, Sample& s) {
   if (line[strspn(line, " \t\n\v\f\r")] == '#') return Line::skipped;
-  bool unix_letter = memchr(tform, 's', strnlen(tform, 6));
-  if (!strpbrk(line, "/:-") && !(unix_letter && strcspn(line, "0123456789") < strcspn(line, ",")))
+  const char *tform = set.tform, *digits = "0123456789";
+  const char* letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  size_t at = strcspn(tform, "fbpz"), reach = at < 12 && tform[at] ? 12 : 6;
+  bool unix_letter = false;  // an 's' among the six numbers or names that can be read
+  for (size_t k = 0, numbers = 0; k < reach && numbers < 6 && tform[k]; ++k) {
+    unix_letter |= tform[k] == 's';
+    numbers += !strchr("fpz", tform[k]);
+  }
+  if (!strpbrk(line, "/:-") && !(unix_letter && strcspn(line, digits) < strcspn(line, ",")))
     return Line::skipped;
   struct tm tm = {};
   // For d m y Y H M S s; an 's' also goes to tm_wday, which mktime ignores.
   int* fields[] = {&tm.tm_mday, &tm.tm_mon, &tm.tm_year, &tm.tm_year,
                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec,  &tm.tm_wday};
-  long long unix = -1, i = 0;
-  for (const char* p = line; i < 6 && *p != ',' && (!*p || tform[i]); ++i, p += *p != '\0') {
+  static const char* months[] = {"january",   "february", "march",    "april",
+                                 "may",       "june",     "july",     "august",
+                                 "september", "october",  "november", "december"};
+  long long unix = -1, nanos = 0, offset = LLONG_MIN;  // LLONG_MIN: no offset read
+  size_t i = 0, read = 0;
+  char half = 0;                       // 'a' or 'p' once an AM or PM is read
+  const char *p = line, *mark = line;  // where the next number is looked for; after the last read
+  auto number = [](const char* q, size_t n) { return n ? std::stoll(std::string(q, n)) : 0; };
+  auto nine = [](std::string d) {  // digits as ns
+    d.resize(9, '0');
+    return std::stoll(d);
+  };
+  auto in_place = [&] {
+    for (; i < reach && tform[i] && strchr("fpz", tform[i]); ++i) {
+      const char* q = mark;
+      if (tform[i] == 'f' && *q && strchr(".:", *q) && strspn(q + 1, digits)) {
+        size_t n = strspn(++q, digits);
+        nanos = nine(std::string(q, std::min<size_t>(n, 9)));
+        mark = p = q + n;
+      }
+      for (size_t run; tform[i] != 'f' && *q && *q != ','; q += run ? run : 1) {
+        run = strspn(q, letters);
+        const char* e = q + 1 + (q[1] == '.');  // an AM or PM: a or p, m, each maybe with a dot
+        if (tform[i] == 'p' && run && strchr("ap", *q | 32) && (*e | 32) == 'm' &&
+            !strspn(e += 1 + (e[1] == '.'), letters)) {
+          half = *q | 32;
+          mark = p = e;
+          break;
+        }
+        bool utc = (run == 1 && (*q | 32) == 'z') ||
+                   (run == 3 && (!strncasecmp(q, "utc", 3) || !strncasecmp(q, "gmt", 3)));
+        if (tform[i] == 'z' && utc &&
+            !(strchr("+-", q[run]) && q[run] && strspn(q + run + 1, digits))) {
+          offset = 0;
+          mark = p = q + run;
+          break;
+        }
+        size_t n = strspn(q + 1, digits), end = n;
+        if (tform[i] != 'z' || !strchr("+-", *q) || n < 1 || n > 4) continue;
+        long long h = number(q + 1, n > 2 ? n - 2 : n), m = n > 2 ? number(q + n - 1, 2) : 0;
+        if (n <= 2 && q[n + 1] == ':' && strspn(q + n + 2, digits) == 2) {
+          m = number(q + n + 2, 2);
+          end += 3;
+        }
+        if (h <= 23 && m <= 59) {
+          offset = (*q == '-' ? -60 : 60) * (h * 60 + m);
+          mark = p = q + 1 + end;
+          break;
+        }
+      }
+    }
+  };
+  for (in_place(); read < 6 && i < reach; ++i, ++read, in_place()) {
+    if (!*p) return Line::unreadable;
+    if (*p == ',' || !tform[i]) break;
+    if (tform[i] == 'b') {
+      int month = 0;
+      const char* q = mark;
+      for (size_t run; !month && *q && *q != ','; q += run ? run : 1) {
+        run = strspn(q, letters);
+        for (int k = 0; k < 12 && run; ++k)
+          if ((run == 3 || run == strlen(months[k]) || (run == 4 && k == 8)) &&
+              !strncasecmp(q, months[k], run))
+            month = k + 1;
+      }
+      if (!month && !*q) return Line::unreadable;
+      if (!month && read == 0) return Line::skipped;
+      if (!month) break;
+      tm.tm_mon = month;
+      mark = p = q;
+      continue;
+    }
     p += strcspn(p, "0123456789,");
-    if (*p == ',' && i == 0) return Line::skipped;
+    if (*p == ',' && read == 0) return Line::skipped;
     if (*p == ',') break;
     if (*p == '\0') return Line::unreadable;
-    long long n = std::min(strtoll(p, nullptr, 10), kMaxUnixSeconds);
-    size_t k = std::string_view("dmyYHMSs").find(tform[i]);
+    size_t k = std::string_view("dmyYHMSs").find(tform[i]), n = strspn(p, digits);
+    size_t frac = k == 7 ? std::min<size_t>(n, set.unit_digits) : 0;
+    long long v = std::min(strtoll(std::string(p, n - frac).c_str(), nullptr, 10), kMaxUnixSeconds);
     if (k > 7) gerr("%s: '%c' is not a valid conversion code.", tform, tform[i]);
-    int v = std::min<long long>(n, INT_MAX);
-    *fields[k] = v + (k == 3 ? -1900 : k == 2 && v <= 69 ? 100 : 0);
-    unix = k == 7 ? n : unix;
-    p += strspn(p, "0123456789");
+    // -u: the last unit digits (or fewer) are the fraction, in units of ms, us or ns.
+    if (k == 7 && set.unit_digits)
+      nanos = nine(std::string(set.unit_digits - frac, '0') + std::string(p + n - frac, frac));
+    int vi = std::min<long long>(v, INT_MAX);
+    *fields[k] = vi + (k == 3 ? -1900 : k == 2 && vi <= 69 ? 100 : 0);
+    unix = k == 7 ? v : unix;
+    mark = p + n;
+    p = mark + (*mark != '\0');
   }
-  if (i == 0) return Line::unreadable;
+  if (read == 0) return Line::unreadable;
+  if (half == 'a' && tm.tm_hour == 12) tm.tm_hour = 0;
+  if (half == 'p' && tm.tm_hour >= 1 && tm.tm_hour <= 11) tm.tm_hour += 12;
   tm.tm_mon -= 1;
   tm.tm_isdst = -1;
-  s.time = unix >= 0 ? unix : mktime(&tm);
+  s.time = unix >= 0 ? unix : offset != LLONG_MIN ? timegm(&tm) - offset : mktime(&tm);
+  s.nanos = nanos;
   s.columns = 0;
   for (const char* comma = line; (comma = strchr(comma, ',')) && s.columns < kMaxSeries; ++comma) {
     const char* cell = comma + 1 + strspn(comma + 1, " \t\n\v\f\r");
@@ -70,7 +157,8 @@ static std::string seen(const std::string& line, const Settings& set) {
   Sample s;
   try {
     Line kind = parse_record(line.c_str(), set, s);
-    std::string out = std::to_string(static_cast<int>(kind)) + " " + std::to_string(s.time);
+    std::string out = std::to_string(static_cast<int>(kind)) + " " + std::to_string(s.time) + "." +
+                      std::to_string(s.nanos);
     for (int n = 0; n < kMaxSeries && kind == Line::record; ++n)
       out += s.flags[n] ? std::string(reinterpret_cast<const char*>(&s.values[n]), 4) : "_";
     return kind == Line::record ? out : out.substr(0, 1);
@@ -90,18 +178,24 @@ static bool comment(const std::string& line) {
 }
 
 // The layout options on a line against the default reading of it rewritten by hand: ';' and
-// ',' swapped; decimal commas made points and ';' commas; field n moved to the front.
-static void layouts_one(const std::string& line, const char* tform) {
-  Settings plain, semicolons, decimal, moved;
-  for (Settings* s : {&plain, &semicolons, &decimal, &moved}) s->tform = tform;
+// ',' swapped (unless an f may take a ',' so made for a decimal point); decimal commas made
+// points and ';' commas (unless a p may take a point so made in "a.m."); field n moved to the
+// front.
+static void layouts_one(const std::string& line, const Settings& set) {
+  Settings plain = set, semicolons = set, decimal = set, moved = set;
   semicolons.delimiter = decimal.delimiter = ';';
   decimal.decimal_comma = true;
   semicolons.settle();
   decimal.settle();
   std::string swapped = line;
   for (char& c : swapped) c = c == ',' ? ';' : c == ';' ? ',' : c;
-  check(seen(swapped, semicolons) == seen(line, plain), "-d ';' differs from ','");
-  check(seen(line, decimal) == seen(replaced(replaced(line, ',', '.'), ';', ','), plain),
+  auto sees = [&](const char* letter, char c) {  // the letter in reach, c in the line
+    return strcspn(set.tform, letter) < 12 && line.find(c) != line.npos;
+  };
+  check(sees("f", ';') || seen(swapped, semicolons) == seen(line, plain),
+        "-d ';' differs from ','");
+  check(sees("p", ',') ||
+            seen(line, decimal) == seen(replaced(replaced(line, ',', '.'), ';', ','), plain),
         "--decimal-comma differs from points");
   std::vector<std::string> fields{""};
   for (char c : line.substr(0, line.size() - line.ends_with('\n'))) {
@@ -121,21 +215,26 @@ static void layouts_one(const std::string& line, const char* tform) {
     check(seen(line, moved) == seen(front, plain), "-t differs from the field moved to the front");
 }
 
-// The input: the tform, a NUL, then the line (no NUL: the line, with dmyHMS). The
-// reader and its model must give the same banner, or kind of line, columns, time
-// (its reading: two instants of one reading match), values and flags, all 32 of them;
-// the layout options must read it as the default reads it rewritten by hand.
+// The input: the tform, a NUL, then the line (no NUL: the line, with dmyHMS). A tform that
+// begins with byte 1, 2 or 3 asks for 3, 6 or 9 unit digits (-u) and goes on after it. The
+// reader and its model must give the same banner, or kind of line, columns, time (its reading:
+// two instants of one reading match), nanoseconds, values and flags, all 32 of them; the layout
+// options must read it as the default reads it rewritten by hand.
 [[maybe_unused]] static void record_one(std::string_view in) {
   size_t nul = in.find('\0');
   if (nul == in.npos) return record_one(std::string("dmyHMS", 7) + std::string(in));
+  Settings set;
+  size_t unit = nul > 0 && in[0] >= 1 && in[0] <= 3 ? in[0] : 0;
+  set.unit_digits = 3 * unit;
   // NUL-terminated copies of exactly their size, so that reading past the NUL is seen.
-  std::vector<char> tform(nul + 1), text(in.size() - nul);
-  in.copy(tform.data(), nul), in.copy(text.data(), in.size() - nul - 1, nul + 1);
-  auto outcome = [&](Line (*read)(const char*, const char*, Sample&)) -> std::string {
-    Sample s{12345};
+  std::vector<char> tform(nul + 1 - !!unit), text(in.size() - nul);
+  in.copy(tform.data(), nul - !!unit, !!unit), in.copy(text.data(), in.size() - nul - 1, nul + 1);
+  set.tform = tform.data();
+  auto outcome = [&](Line (*read)(const char*, const Settings&, Sample&)) -> std::string {
+    Sample s{12345, 678};
     std::fill_n(s.values, kMaxSeries, 42.5f);
     try {
-      Line kind = read(text.data(), tform.data(), s);
+      Line kind = read(text.data(), set, s);
       struct tm local;
       s.time = localtime_r(&s.time, &local) ? s.time + local.tm_gmtoff : s.time;
       return std::to_string(static_cast<int>(kind)) + " " + std::to_string(s.columns) + " " +
@@ -144,13 +243,8 @@ static void layouts_one(const std::string& line, const char* tform) {
       return f.what();
     }
   };
-  auto reader = [](const char* line, const char* letters, Sample& s) {
-    Settings set;
-    set.tform = letters;
-    return parse_record(line, set, s);
-  };
-  check(outcome(reader) == outcome(model), "the reader differs from its model");
-  layouts_one(text.data(), tform.data());
+  check(outcome(parse_record) == outcome(model), "the reader differs from its model");
+  layouts_one(text.data(), set);
 }
 
 // Private to the process, and removed after each input, as libFuzzer may skip exit handlers.
