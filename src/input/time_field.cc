@@ -229,87 +229,71 @@ void store_field(TimeFields& out, const char* tform, int i, long long value) {
   }
 }
 
-// How reading one number or month name went.
-enum class Step { taken, ended, none, unreadable };
-
-// A time field being read.
-struct Reader {
-  const char* tform;
-  char comma;
-  int unit_digits;
-  TimeFields& out;
+// Where the reading of a time field stands. Passed by value to what is kept
+// out of line, so that the usual loop keeps it in registers.
+struct Cursor {
   const char* p;     // where the next number is looked for
   const char* mark;  // right after what was read last: where f, p, z and b look
-  const char* first_comma = nullptr;
-  int i = 0;         // letters of tform read
-  int numbers = 0;   // numbers and month names read
-  int meridian = 0;  // 1 AM, 2 PM
+  int i;             // letters of tform read
 };
 
-// Where no number or month comes before the delimiter: no time when nothing
-// was read yet, else the field ends there.
-Step missing(Reader& r, const char* at) {
-  if (*at == '\0') return Step::unreadable;
-  if (r.numbers == 0) return Step::none;
-  r.p = at;
-  return Step::ended;
-}
-
-// Inlined: the loop over the letters spends most of its time here.
-[[gnu::always_inline]] inline Step read_number(Reader& r) {
-  while (!is_digit(*r.p)) {
-    if (*r.p == r.comma || *r.p == '\0') return missing(r, r.p);
-    ++r.p;
+// The next number, for tform[c.i]; false, with c.p at the delimiter or the
+// end of text, when none comes before them. Inlined: the loop over the
+// letters spends most of its time here.
+[[gnu::always_inline]] inline bool read_number(Cursor& c, const char* tform, char comma,
+                                               int unit_digits, TimeFields& out,
+                                               const char*& first_comma) {
+  while (!is_digit(*c.p)) {
+    if (*c.p == comma || *c.p == '\0') return false;
+    ++c.p;
   }
   long long n;
-  const char* end = read_digits(r.p, &n);
+  const char* end = read_digits(c.p, &n);
   // A Unix time in smaller units: its digits below the second the fraction.
-  if (r.unit_digits > 0 && r.tform[r.i] == 's') {
-    const char* cut = end - r.p > r.unit_digits ? end - r.unit_digits : r.p;
-    read_digits(r.p, &n, cut);
-    r.out.nanos = nanos_of(cut, end, r.unit_digits);
+  if (unit_digits > 0 && tform[c.i] == 's') {
+    const char* cut = end - c.p > unit_digits ? end - unit_digits : c.p;
+    read_digits(c.p, &n, cut);
+    out.nanos = nanos_of(cut, end, unit_digits);
   }
-  store_field(r.out, r.tform, r.i, n);
-  if (*end == r.comma && !r.first_comma) r.first_comma = end;
+  store_field(out, tform, c.i, n);
+  if (*end == comma && !first_comma) first_comma = end;
   // The character that ends a number is passed over, a delimiter too.
-  r.mark = end;
-  r.p = *end == '\0' ? end : end + 1;
-  return Step::taken;
+  c.mark = end;
+  c.p = *end == '\0' ? end : end + 1;
+  return true;
 }
 
-[[gnu::noinline]] Step read_month(Reader& r) {
+// b: the next month name from the mark on; false, with c.p where the search
+// stopped, when none comes before the delimiter.
+bool read_month(Cursor& c, char comma, struct tm& tm) {
   int month;
-  const char* end = find_month(r.mark, r.comma, &month);
-  if (month == 0) return missing(r, end);
-  r.out.tm.tm_mon = month;
-  r.mark = r.p = end;
-  return Step::taken;
+  c.p = find_month(c.mark, comma, &month);
+  if (month == 0) return false;
+  tm.tm_mon = month;
+  c.mark = c.p;
+  return true;
 }
 
-// f, p and z from tform[r.i] on, each read where the last reading ended;
+// f, p and z from tform[c.i] on, each read where the last reading ended;
 // one that finds nothing there changes nothing. Kept out of line: most
 // tforms have none of them, and the check for one is all they pay.
-[[gnu::noinline]] void read_letters_in_place(Reader& r) {
-  for (; r.i < kMaxLetters; ++r.i) {
-    const char* at = r.mark;
-    char letter = r.tform[r.i];
+[[gnu::noinline]] Cursor read_in_place(Cursor c, const char* tform, char comma, TimeFields& out) {
+  for (; c.i < kMaxLetters; ++c.i) {
+    const char* at = c.mark;
+    char letter = tform[c.i];
     if (letter == 'f') {
-      int nanos = read_fraction(at, r.comma);
-      if (at != r.mark) r.out.nanos = nanos;
+      int nanos = read_fraction(at, comma);
+      if (at != c.mark) out.nanos = nanos;
     } else if (letter == 'p') {
-      if (int meridian = find_meridian(at, r.comma)) r.meridian = meridian;
+      if (int meridian = find_meridian(at, comma)) out.meridian = meridian;
     } else if (letter == 'z') {
-      find_offset(at, r.comma, r.out.offset);
+      find_offset(at, comma, out.offset);
     } else {
-      return;
+      return c;
     }
-    if (at != r.mark) r.mark = r.p = at;
+    if (at != c.mark) c.mark = c.p = at;
   }
-}
-
-// tform[r.i] is at most its NUL: letters are passed one at a time.
-[[gnu::always_inline]] inline void read_in_place(Reader& r) {
-  if (reads_in_place(r.tform[r.i])) read_letters_in_place(r);
+  return c;
 }
 
 // 12 AM is hour 0, 1 PM to 11 PM are 13 to 23.
@@ -331,40 +315,43 @@ bool reads_unix_time(const char* tform) {
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out) {
   const char* tform = settings.tform;
   const char comma = settings.delimiter;
+  const int units = settings.unit_digits;
   memset(&out.tm, 0, sizeof out.tm);
   out.tm.tm_isdst = -1;
   out.unix_seconds = -1;
   out.nanos = 0;
   out.offset = kNoOffset;
+  out.meridian = 0;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
   }
 
-  // Every byte before p has been looked at, so the line's first delimiter is
-  // known without reading the time field again.
-  Reader r{.tform = tform,
-           .comma = comma,
-           .unit_digits = settings.unit_digits,
-           .out = out,
-           .p = text,
-           .mark = text};
-  read_in_place(r);
-  while (r.numbers < 6 && r.i < kMaxLetters) {
-    if (*r.p == '\0') return TimeField::unreadable;
-    if (*r.p == comma) break;
+  // Every byte before c.p has been looked at, so the line's first delimiter
+  // is known without reading the time field again. tform[c.i] is at most its
+  // NUL: letters are passed one at a time.
+  Cursor c{.p = text, .mark = text, .i = 0};
+  const char* first_comma = nullptr;
+  int numbers = 0;  // numbers and month names read
+  if (reads_in_place(tform[0])) c = read_in_place(c, tform, comma, out);
+  while (numbers < 6 && c.i < kMaxLetters) {
+    if (*c.p == '\0') return TimeField::unreadable;
+    if (*c.p == comma) break;
     // Only the letters in use are looked at, never the rest of tform.
-    if (tform[r.i] == '\0') break;
-    Step step = tform[r.i] == 'b' ? read_month(r) : read_number(r);
-    if (step == Step::none) return TimeField::none;
-    if (step == Step::unreadable) return TimeField::unreadable;
-    if (step == Step::ended) break;
-    ++r.i;
-    ++r.numbers;
-    read_in_place(r);
+    if (tform[c.i] == '\0') break;
+    bool taken = tform[c.i] == 'b' ? read_month(c, comma, out.tm)
+                                   : read_number(c, tform, comma, units, out, first_comma);
+    // None before the delimiter: a line with nothing read yet holds no time,
+    // else the field ends there.
+    if (!taken && *c.p == '\0') return TimeField::unreadable;
+    if (!taken && numbers == 0) return TimeField::none;
+    if (!taken) break;
+    ++c.i;
+    ++numbers;
+    if (reads_in_place(tform[c.i])) c = read_in_place(c, tform, comma, out);
   }
-  if (r.numbers == 0) return TimeField::unreadable;
-  apply_meridian(out.tm, r.meridian);
-  out.comma = r.first_comma ? r.first_comma : strchr(r.p, comma);
+  if (numbers == 0) return TimeField::unreadable;
+  apply_meridian(out.tm, out.meridian);
+  out.comma = first_comma ? first_comma : strchr(c.p, comma);
   return TimeField::read;
 }
