@@ -112,7 +112,10 @@ const char* time_field_first(const char* line, const Settings& set) {
 
 }  // namespace
 
-Line parse_record(const char* line, const Settings& set, Sample& s) {
+// Flattened: with the time letters, the time field grew past what the
+// compiler inlines here, and the value walk was called out of line (4% more
+// instructions on the 1M x 4 benchmark log than inlined).
+[[gnu::flatten]] Line parse_record(const char* line, const Settings& set, Sample& s) {
   const char* first = line;
   // isspace's set in the C locale, without a call per line.
   while (is_space(*first)) ++first;
