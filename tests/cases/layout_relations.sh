@@ -20,15 +20,7 @@ same() {
 # log SEED LINES FIELDS COMMENTS: a log in the usual layout, FIELDS values a record, with
 # empty, bad and exponent cells; with COMMENTS 1, also comment and blank lines.
 log() {
-  awk -v seed="$1" -v n="$2" -v k="$3" -v comments="$4" '
-    function cell(r) {
-      r = rand()
-      if (r < 0.1) return ""
-      if (r < 0.15) return "x"
-      if (r < 0.5) return int(rand() * 200) - 50
-      if (r < 0.9) return sprintf("%.3f", rand() * 100 - 20)
-      return sprintf("%de%d", 1 + int(rand() * 9), int(rand() * 3))
-    }
+  awk -v seed="$1" -v n="$2" -v k="$3" -v comments="$4" "$cells"'
     BEGIN {
       srand(seed)
       for (i = 0; i < n; i++) {

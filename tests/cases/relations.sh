@@ -1,5 +1,6 @@
-# Sourced by the relation scripts: a scratch directory to work in, removed at the end, and
-# fail, which names the first relation that fails and exits 1.
+# Sourced by the relation scripts: a scratch directory to work in, removed at the end; fail,
+# which names the first relation that fails and exits 1; and cells, an awk function for the
+# value cells of generated logs (empty, bad, whole, decimal and exponent cells).
 set -u
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
@@ -9,3 +10,13 @@ fail() {
   echo "relation fails: $*" >&2
   exit 1
 }
+
+cells='
+    function cell(r) {
+      r = rand()
+      if (r < 0.1) return ""
+      if (r < 0.15) return "x"
+      if (r < 0.5) return int(rand() * 200) - 50
+      if (r < 0.9) return sprintf("%.3f", rand() * 100 - 20)
+      return sprintf("%de%d", 1 + int(rand() * 9), int(rand() * 3))
+    }'

@@ -23,15 +23,7 @@ same() {
 # START on by 0 to STEP, so that several may share a second; empty, bad and exponent cells,
 # and now and then a comment line.
 base() {
-  awk -v seed="$1" -v n="$2" -v k="$3" -v t="$4" -v step="$5" '
-    function cell(r) {
-      r = rand()
-      if (r < 0.1) return ""
-      if (r < 0.15) return "x"
-      if (r < 0.5) return int(rand() * 200) - 50
-      if (r < 0.9) return sprintf("%.3f", rand() * 100 - 20)
-      return sprintf("%de%d", 1 + int(rand() * 9), int(rand() * 3))
-    }
+  awk -v seed="$1" -v n="$2" -v k="$3" -v t="$4" -v step="$5" "$cells"'
     BEGIN {
       srand(seed)
       for (i = 0; i < n; i++) {
