@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
