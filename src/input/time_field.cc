@@ -235,6 +235,7 @@ struct Cursor {
   const char* p;     // where the next number is looked for
   const char* mark;  // right after what was read last: where f, p, z and b look
   int i;             // letters of tform read
+  int meridian;      // what p read, for the hour at the end: 0 none, 1 AM, 2 PM
 };
 
 // The next number, for tform[c.i]; false, with c.p at the delimiter or the
@@ -285,7 +286,7 @@ bool read_month(Cursor& c, char comma, struct tm& tm) {
       int nanos = read_fraction(at, comma);
       if (at != c.mark) out.nanos = nanos;
     } else if (letter == 'p') {
-      if (int meridian = find_meridian(at, comma)) out.meridian = meridian;
+      if (int meridian = find_meridian(at, comma)) c.meridian = meridian;
     } else if (letter == 'z') {
       find_offset(at, comma, out.offset);
     } else {
@@ -321,7 +322,6 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   out.unix_seconds = -1;
   out.nanos = 0;
   out.offset = kNoOffset;
-  out.meridian = 0;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
@@ -330,7 +330,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   // Every byte before c.p has been looked at, so the line's first delimiter
   // is known without reading the time field again. tform[c.i] is at most its
   // NUL: letters are passed one at a time.
-  Cursor c{.p = text, .mark = text, .i = 0};
+  Cursor c{.p = text, .mark = text, .i = 0, .meridian = 0};
   const char* first_comma = nullptr;
   int numbers = 0;  // numbers and month names read
   if (reads_in_place(tform[0])) c = read_in_place(c, tform, comma, out);
@@ -351,7 +351,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
     if (reads_in_place(tform[c.i])) c = read_in_place(c, tform, comma, out);
   }
   if (numbers == 0) return TimeField::unreadable;
-  apply_meridian(out.tm, out.meridian);
+  apply_meridian(out.tm, c.meridian);
   out.comma = first_comma ? first_comma : strchr(c.p, comma);
   return TimeField::read;
 }

@@ -22,7 +22,6 @@ struct TimeFields {
   long long unix_seconds;  // the last number read for an 's', or -1: then tm holds the time
   int nanos;               // the fraction of the second, in nanoseconds
   long offset;             // seconds east of UTC that z read, or kNoOffset
-  int meridian;            // what p read, applied to tm's hour: 0 none, 1 AM, 2 PM
   const char* comma;       // the line's first delimiter, or nullptr when it has none
 };
 
