@@ -9,15 +9,16 @@
 #include <algorithm>
 
 // Whether fast_column draws what gdImageLine draws in this colour: a plain
-// colour on a palette image, one pixel thick, clipped to the whole image.
+// colour on a palette image, one pixel thick.
 bool plain_palette(gdImagePtr im, int colour);
 
 // gdImageLine(im, x, y1, x, y2, colour) where plain_palette holds. Inline, as
 // it runs for nearly every value of a long log.
+// Clipped, as gdImageLine is, to the image's clip rectangle.
 inline void fast_column(gdImagePtr im, int x, int y1, int y2, int colour) {
-  if (x < 0 || x >= gdImageSX(im)) return;
-  int top = std::max(std::min(y1, y2), 0);
-  int bottom = std::min(std::max(y1, y2), gdImageSY(im) - 1);
+  if (x < im->cx1 || x > im->cx2) return;
+  int top = std::max(std::min(y1, y2), im->cy1);
+  int bottom = std::min(std::max(y1, y2), im->cy2);
   // The row table is read once: a byte written through it might, as far as
   // the compiler knows, change im->pixels itself.
   unsigned char** rows = im->pixels;

@@ -11,23 +11,68 @@
 
 namespace {
 
+constexpr const char* kRightMark = " (R)";
+
 unsigned char* text(char* s) {
   return reinterpret_cast<unsigned char*>(s);
 }
 
-void draw_value_labels(const RunState& st, gdFontPtr font, char* buf, size_t size) {
-  int x = st.margin / 2 - font->h / 2;
-  int black = st.colours[0];
-  // The products are unsigned, as the label lengths are.
-  snprintf(buf, size, "%g", static_cast<double>(st.range.min));
-  size_t len = strlen(buf);
-  int y = st.settings.height - st.margin + static_cast<int>(len * font->w / 3u);
-  gdImageStringUp(st.im_out, font, x, y, text(buf), black);
+// Rows between a label and the line between bands, and at least between two
+// labels of bands, so that two labels do not read as one number.
+constexpr int kApart = 4;
 
-  snprintf(buf, size, "%g", static_cast<double>(st.range.max));
-  len = strlen(buf);
-  y = st.margin + static_cast<int>(len * (font->w + font->w) / 3u);
-  gdImageStringUp(st.im_out, font, x, y, text(buf), black);
+// A value label: its text and the rows (lo, hi] it covers, written upwards
+// from hi.
+struct ValueLabel {
+  char text[32];
+  int lo, hi;
+};
+
+// The min and max labels of a scale, max first. The outer ones sit as one
+// scale's always have, across the band's ends; between bands, each keeps
+// inside its own band, clear of the line between them.
+void scale_labels(const RunState& st, int k, ValueLabel out[2]) {
+  const Scale& sc = st.scales[k];
+  int w = gdFontGetSmall()->w;
+  bool single = !st.settings.panels || st.num_scales == 1;
+  for (int i = 0; i < 2; ++i) {
+    ValueLabel& l = out[i];
+    snprintf(l.text, sizeof l.text, "%g", static_cast<double>(i == 0 ? sc.max : sc.min));
+    // The products are unsigned, as the label lengths are.
+    size_t len = strlen(l.text);
+    int length = static_cast<int>(len * w);
+    if (i == 0) {
+      l.hi = single || k == 0 ? sc.top + static_cast<int>(len * (w + w) / 3u)
+                              : sc.top + kApart + length;
+    } else {
+      l.hi = single || k == st.num_scales - 1 ? sc.top + sc.rows + static_cast<int>(len * w / 3u)
+                                              : sc.top + sc.rows - kApart;
+    }
+    l.lo = l.hi - length;
+  }
+}
+
+// Each scale's min and max, upwards in its margin. With bands, a label that
+// would run into one drawn before it is left out.
+void draw_value_labels(const RunState& st, gdFontPtr font) {
+  ValueLabel drawn[2 * kMaxSeries];
+  int count = 0;
+  bool bands = st.settings.panels && st.num_scales > 1;
+  for (int k = 0; k < st.num_scales; ++k) {
+    const Scale& sc = st.scales[k];
+    int x = (sc.right ? st.margin + st.plot_width + 1 : 0) + st.margin / 2 - font->h / 2;
+    ValueLabel pair[2];
+    scale_labels(st, k, pair);
+    for (ValueLabel& l : pair) {
+      bool clear = true;
+      for (int j = 0; bands && j < count; ++j) {
+        if (l.lo < drawn[j].hi + kApart && drawn[j].lo < l.hi + kApart) clear = false;
+      }
+      if (!clear) continue;
+      gdImageStringUp(st.im_out, font, x, l.hi, text(l.text), st.colours[0]);
+      drawn[count++] = l;
+    }
+  }
 }
 
 // Writes at most size bytes: an empty text when t has no local time. With
@@ -42,10 +87,12 @@ void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool 
 }
 
 // A series' name, cut to `fit` characters (one at least), else its number:
-// its field's with -c, else its own.
+// its field's with -c, else its own. A series on the right scale is marked.
 std::string key_label(const RunState& st, int n, int fit) {
-  if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1));
-  return std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n);
+  const char* mark = st.settings.right >> n & 1 ? kRightMark : "";
+  fit -= static_cast<int>(strlen(mark));
+  if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1)) + mark;
+  return std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n) + mark;
 }
 
 }  // namespace
@@ -71,7 +118,7 @@ void draw_key(const RunState& st, int width) {
 void draw_labels(const RunState& st) {
   gdFontPtr font = gdFontGetSmall();
   char buf[64];
-  draw_value_labels(st, font, buf, sizeof buf);
+  draw_value_labels(st, font);
 
   const Range& r = st.range;
   double span = seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
@@ -81,6 +128,8 @@ void draw_labels(const RunState& st) {
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
   format_time(buf, 31, r.end_time, r.end_nanos, span, millis);
   int len = static_cast<int>(strlen(buf));
-  gdImageString(st.im_out, font, st.settings.width - len * font->w - 2, y, text(buf),
+  // At the plot area's right end: left of the right scale's labels, if any.
+  int right_margin = st.settings.width - 1 - (st.margin + st.plot_width);
+  gdImageString(st.im_out, font, st.settings.width - right_margin - len * font->w - 2, y, text(buf),
                 st.colours[0]);
 }

@@ -6,10 +6,10 @@
 #include "chart/run_state.h"
 
 // One sample line and series label (its name, else its number) per active
-// series, packed in series order.
+// series, packed in series order; " (R)" marks a series on the right scale.
 void draw_key(const RunState& st, int width);
 
-// The min and max labels, then the start and end time labels, in local time
+// The min and max labels of each scale, then the start and end time labels, in local time
 // in a form chosen by the span: "%H:%M:%S" below 100 s (with ".mmm" when
 // either time has a fraction), "%H:%M" below a day, else "%d,%H:%M".
 void draw_labels(const RunState& st);

@@ -26,30 +26,32 @@ int bounded_sum(long long a, long long b) {
 
 }  // namespace
 
-Mapping make_mapping(const RunState& st) {
+TimeMapping make_time_mapping(const RunState& st) {
   const Range& r = st.range;
-  int e = st.settings.height - 2 * st.margin;
-  float vscale =
-      static_cast<float>(1.0 / (static_cast<double>(r.min) - static_cast<double>(r.max)));
-  Mapping m{
+  return TimeMapping{
       .start_time = r.start_time,
       .start_nanos = r.start_nanos,
       .margin = st.margin,
       .hscale = static_cast<float>(
-          st.plot_width / seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos)),
-      .min = r.min,
-      .max = r.max,
-      .e1 = static_cast<double>(e - 1),
-      .vscale = vscale,
-      .divide = std::isinf(vscale),
-      .base = static_cast<long long>(st.margin) + e};
+          st.plot_width / seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos))};
+}
+
+ValueMapping make_value_mapping(const Scale& scale) {
+  float vscale =
+      static_cast<float>(1.0 / (static_cast<double>(scale.min) - static_cast<double>(scale.max)));
+  ValueMapping m{.min = scale.min,
+                 .max = scale.max,
+                 .e1 = static_cast<double>(scale.rows - 1),
+                 .vscale = vscale,
+                 .divide = std::isinf(vscale),
+                 .base = static_cast<long long>(scale.top) + scale.rows};
   // A range narrower than 1 / FLT_MAX overflows the float scale; dividing
   // in double keeps it on the plot instead of throwing max off the image.
-  if (m.divide) m.vscale = static_cast<double>(r.min) - static_cast<double>(r.max);
+  if (m.divide) m.vscale = static_cast<double>(scale.min) - static_cast<double>(scale.max);
   return m;
 }
 
-int map_x(const Mapping& m, time_t t, int nanos) {
+int map_x(const TimeMapping& m, time_t t, int nanos) {
   double dt = seconds_between(m.start_time, m.start_nanos, t, nanos);
   // floor by conversion: bounding first makes it exact, without a library call.
   double b = bound(dt * static_cast<double>(m.hscale) + 0.5);
@@ -57,7 +59,7 @@ int map_x(const Mapping& m, time_t t, int nanos) {
   return bounded_sum(m.margin, static_cast<double>(f) > b ? f - 1 : f);
 }
 
-int map_y(const Mapping& m, float v) {
+int map_y(const ValueMapping& m, float v) {
   if (std::isinf(v)) v = v > 0 ? m.max : m.min;
   double p = m.e1 * (static_cast<double>(v) - static_cast<double>(m.min));
   p = m.divide ? p / m.vscale : p * m.vscale;

@@ -41,9 +41,16 @@ struct Mapped {
 struct Pass {
   int series[kMaxSeries];
   int count = 0;
-  Mapping map;
-  int colour[kMaxSeries];  // of the i-th active series
-  uint32_t plain = 0;      // bit i: fast_column may draw series i
+  TimeMapping time;
+  ValueMapping value[kMaxSeries];  // the i-th active series' scale
+  int colour[kMaxSeries];          // of the i-th active series
+  uint32_t plain = 0;              // bit i: fast_column may draw series i
+  // With --min or --max a line may leave its scale's rows: it is cut at
+  // their edges, the clip of the i-th active series being rows top[i] to
+  // bottom[i] of the plot area's columns.
+  bool clipped = false;
+  int left = 0, right = 0;
+  int top[kMaxSeries], bottom[kMaxSeries];
   Mapped buffer[2];
   int next = 0;
   long long records = 0;    // good records drawn
@@ -56,28 +63,34 @@ struct Point {
   uint32_t valid;
 };
 
-// Maps the record in `s`, writing the rows of its valid values to `y`. Each
-// sample is mapped once, not again as the previous sample of the next record.
-Point map_record(const Pass& p, const Sample& s, int* y) {
-  Point pt{map_x(p.map, s.time, s.nanos), 0};
-  // Copies: as far as the compiler knows, a row written to y may change p.
+// Maps the record in `s`, writing the rows of its valid values to `y`, which
+// nothing else points into. Each sample is mapped once, not again as the
+// previous sample of the next record.
+Point map_record(const Pass& p, const Sample& s, int* __restrict y) {
+  Point pt{map_x(p.time, s.time, s.nanos), 0};
   const int count = p.count;
-  const Mapping map = p.map;
   for (int i = 0; i < count; ++i) {
     int n = p.series[i];
     if (!has_value(s, n)) continue;
     pt.valid |= 1u << i;
-    y[i] = map_y(map, s.values[n]);
+    y[i] = map_y(p.value[i], s.values[n]);
   }
   return pt;
 }
 
 Pass start_pass(const RunState& st) {
   Pass p;
-  p.map = make_mapping(st);
+  p.time = make_time_mapping(st);
+  p.clipped = st.settings.has_min || st.settings.has_max;
+  p.left = st.margin;
+  p.right = st.margin + st.plot_width;
   for (int n = 0; n < kMaxSeries; ++n) {
     if (!st.range.active[n]) continue;
+    const Scale& scale = st.scales[st.scale_of[n]];
     p.series[p.count] = n;
+    p.value[p.count] = make_value_mapping(scale);
+    p.top[p.count] = scale.top + 1;
+    p.bottom[p.count] = scale.top + scale.rows;
     p.colour[p.count] = st.colours[n];
     if (plain_palette(st.im_out, st.colours[n])) p.plain |= 1u << p.count;
     ++p.count;
@@ -116,6 +129,7 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   for (int i = 0; i < count; ++i) {
     if (!(valid >> i & 1)) continue;
     cur.y[i] = y[i];
+    if (p.clipped) gdImageSetClip(im, p.left, p.top[i], p.right, p.bottom[i]);
     draw_step(im, p.colour[i], p.plain >> i & 1, x, y[i], x_prev,
               valid_prev >> i & 1 ? &prev.y[i] : nullptr);
   }
@@ -163,7 +177,8 @@ constexpr int kRetryAfter = 1024;
 // before them, with the same series valid, each plain; at most kMaxRun.
 size_t run_length(const Pass& p, const Part& part, size_t k) {
   const Mapped& prev = p.buffer[1 - p.next];
-  if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
+  // A run paints every series at once, under one clip.
+  if (p.clipped || p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
   while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid) {
@@ -218,20 +233,33 @@ void plot_in_blocks(const RunState& st, Pass& p, LineReader& in, int count) {
       });
 }
 
+// Sets the clip back to the whole image, however the pass ends: a banner is
+// drawn on the same image.
+struct WholeImageClip {
+  gdImagePtr im;
+  ~WholeImageClip() { gdImageSetClip(im, 0, 0, gdImageSX(im) - 1, gdImageSY(im) - 1); }
+};
+
 }  // namespace
 
 void draw_frame(const RunState& st) {
   int left = st.margin, top = st.margin;
-  int right = st.settings.width - 1, bottom = st.settings.height - st.margin - 1;
+  int right = st.margin + st.plot_width, bottom = st.settings.height - st.margin - 1;
   gdImageDashedLine(st.im_out, left, top, right, top, st.grid);
   gdImageDashedLine(st.im_out, right, top, right, bottom, st.grid);
   gdImageDashedLine(st.im_out, right, bottom, left, bottom, st.grid);
   gdImageDashedLine(st.im_out, left, bottom, left, top, st.grid);
+  // Bands after the first begin at a line of their own.
+  for (int k = 1; st.settings.panels && k < st.num_scales; ++k) {
+    int y = st.scales[k].top;
+    gdImageDashedLine(st.im_out, left, y, right, y, st.grid);
+  }
 }
 
 // Each time and each value is mapped once, not again as the previous sample
 // of the next record.
 void plot_pass(const RunState& st, LineReader& in) {
+  WholeImageClip clip{st.im_out};
   Pass p = start_pass(st);
   if (int count = block_count(in)) {
     plot_in_blocks(st, p, in, count);

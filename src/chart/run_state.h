@@ -11,12 +11,19 @@
 
 #include "common/settings.h"
 
+// The smallest and largest finite value of some series.
+struct Extent {
+  float min = FLT_MAX;
+  float max = -FLT_MAX;
+};
+
 // What the range scan finds; read by the plot pass and the labels.
 // Times are whole seconds and nanoseconds.
 struct Range {
-  float min = FLT_MAX;
+  float min = FLT_MAX;  // of all series
   float max = -FLT_MAX;
-  bool started = false;  // a good record has set the start
+  Extent series[kMaxSeries];  // of each, when the scales need them
+  bool started = false;       // a good record has set the start
   time_t start_time = 0;
   int start_nanos = 0;
   time_t end_time = 0;
@@ -25,12 +32,22 @@ struct Range {
   int num_active = 0;
 };
 
+// A value scale: its range and the band of rows it is drawn in. The max is
+// drawn a row below the band's top, the min `rows` below it.
+struct Scale {
+  float min = FLT_MAX;
+  float max = -FLT_MAX;
+  int top = 0;
+  int rows = 0;
+  bool right = false;  // labelled in the right margin
+};
+
 struct RunState {
   Settings settings;
 
   // Geometry, from the small font's height.
   int margin = 0;
-  int plot_width = 0;
+  int plot_width = 0;  // the plot area spans x = margin to margin + plot_width
 
   // The one image and its palette indices; the background is index 0.
   gdImagePtr im_out = nullptr;
@@ -38,7 +55,10 @@ struct RunState {
   signed char colours[kMaxSeries] = {};
 
   Range range;
-  std::string names[kMaxSeries];  // from the header; empty: the key shows numbers
+  Scale scales[kMaxSeries];  // in band order, top first; with -r the left first
+  int num_scales = 0;
+  signed char scale_of[kMaxSeries] = {};  // of each series in use
+  std::string names[kMaxSeries];          // from the header; empty: the key shows numbers
 };
 
 #endif  // TRENDLE_CHART_RUN_STATE_H_

@@ -11,8 +11,8 @@ class LineReader;
 // order to exactly what one reading finds.
 void scan_file(RunState& st, LineReader& in);
 
-// Widens a zero-width value range or time span; raises "Strange y limits" or
-// "Strange time limits" when one stays unusable.
-void fix_ranges(Range& range);
+// Widens a zero-width time span by a second each way; raises "Strange time
+// limits" when it stays unusable.
+void fix_time_span(Range& range);
 
 #endif  // TRENDLE_CHART_SCAN_H_

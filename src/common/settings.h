@@ -4,6 +4,8 @@
 #ifndef TRENDLE_COMMON_SETTINGS_H_
 #define TRENDLE_COMMON_SETTINGS_H_
 
+#include <cstdint>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,23 @@ struct Settings {
   // What -t and -c said, names and all, until resolve_fields makes them numbers.
   const char* time_spec = nullptr;
   const char* columns_spec = nullptr;
+
+  // The view. Panels: a band and a scale per series; right: bit n puts series
+  // n on a second scale, labelled on the right.
+  bool panels = false;
+  const char* right_spec = nullptr;
+  uint32_t right = 0;
+  bool has_min = false, has_max = false;  // --min and --max set every scale's ends
+  float min_value = 0, max_value = 0;
+  // The window: only records from `from` to `to` (seconds, nanoseconds) are
+  // charted; --last moves `from` to that long before the last record.
+  const char* from_spec = nullptr;
+  const char* to_spec = nullptr;
+  long long last_seconds = 0;  // 0: no --last
+  bool windowed = false;
+  time_t from_time = 0, to_time = 0;
+  int from_nanos = 0, to_nanos = 0;
+  bool has_from = false, has_to = false;
 
   // Derived by settle() from the above, for the record reader.
   std::vector<std::pair<int, int>> cells;  // (field, series) of columns, in field order

@@ -8,16 +8,19 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "chart/labels.h"
 #include "chart/palette.h"
 #include "chart/plot.h"
 #include "chart/run_state.h"
+#include "chart/scales.h"
 #include "chart/scan.h"
 #include "common/fatal.h"
 #include "driver/options.h"
 #include "driver/output.h"
+#include "input/last_record.h"
 #include "input/line_reader.h"
 #include "input/record.h"
 #include "input/time_field.h"
@@ -59,9 +62,21 @@ void draw_chart(RunState& st) {
   if (!input) gerr("%s - open failed", st.settings.in_csv);
   LineReader in(input.get(), st.settings.in_csv);
   in.drop_lines(st.settings.skip, st.settings.header);
-  if (st.settings.header > 0) name_series(st, field_names(in.header(), st.settings.delimiter));
+  Settings& s = st.settings;
+  if (s.header > 0) name_series(st, field_names(in.header(), s.delimiter));
+  time_t last;
+  int nanos;
+  if (s.last_seconds > 0 && last_record_time(in, s, last, nanos)) {
+    time_t from = last - static_cast<time_t>(s.last_seconds);
+    if (!s.has_from || std::tie(from, nanos) > std::tie(s.from_time, s.from_nanos)) {
+      s.from_time = from;
+      s.from_nanos = nanos;
+      s.has_from = true;
+    }
+  }
   scan_file(st, in);
-  fix_ranges(st.range);
+  set_scales(st);
+  fix_time_span(st.range);
   draw_frame(st);
   plot_pass(st, in);
   input.reset();
@@ -90,6 +105,7 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   }
   try {
     if (s.header == 0) resolve_fields(s, nullptr);
+    resolve_window(s);
   } catch (const BadOption& bad) {
     return bad_option(err, bad.what());
   }
@@ -104,8 +120,9 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
     fputs("Failed to create image.\n", err);
     return 1;
   }
-  // A width gd accepts is positive, so this cannot overflow.
-  st.plot_width = s.width - (st.margin + 1);
+  // A width gd accepts is positive, so this cannot overflow. A right scale's
+  // labels take a margin as wide as the left one.
+  st.plot_width = s.width - (st.margin + 1) - (s.right_spec ? st.margin : 0);
   std::unique_ptr<gdImage, void (*)(gdImagePtr)> image(st.im_out, gdImageDestroy);
   allocate_colours(st);
   try {

@@ -6,8 +6,14 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+
+#include "common/fatal.h"
+#include "input/record.h"
+#include "input/value_parse.h"
 
 namespace {
 
@@ -41,11 +47,21 @@ constexpr const char* kOptionHelp =
     "                        names, and -t and -c take them\n"
     "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
     "                        digits below the second are its fraction\n"
+    "  -p, --panels          each series in a band of its own, on its own scale\n"
+    "  -r, --right=LIST      these series (as -c lists them) on a second scale,\n"
+    "                        labelled on the right; the key marks them (R)\n"
+    "      --min=V           V is the bottom of every value scale\n"
+    "      --max=V           V is the top of every value scale\n"
+    "      --from=T          only the records at or after time T, written as the\n"
+    "                        log writes its time (tform reads it)\n"
+    "      --to=T            only the records at or before time T\n"
+    "      --last=D          only the records at most D before the last one: a\n"
+    "                        whole number and s, m, h, d or w (90m, 24h, 7d)\n"
     "  -h, --help            print this help and exit\n"
     "  -V, --version         print the version and exit\n"
     "      --                end the options\n";
 
-enum { kDecimalComma = 256, kSkip };
+enum { kDecimalComma = 256, kSkip, kMin, kMax, kFrom, kTo, kLast };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"decimal-comma", no_argument, nullptr, kDecimalComma},
@@ -54,6 +70,13 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"skip", required_argument, nullptr, kSkip},
                         {"header", optional_argument, nullptr, 'H'},
                         {"time-unit", required_argument, nullptr, 'u'},
+                        {"panels", no_argument, nullptr, 'p'},
+                        {"right", required_argument, nullptr, 'r'},
+                        {"min", required_argument, nullptr, kMin},
+                        {"max", required_argument, nullptr, kMax},
+                        {"from", required_argument, nullptr, kFrom},
+                        {"to", required_argument, nullptr, kTo},
+                        {"last", required_argument, nullptr, kLast},
                         {"help", no_argument, nullptr, 'h'},
                         {"version", no_argument, nullptr, 'V'},
                         {nullptr, 0, nullptr, 0}};
@@ -61,6 +84,15 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
 std::string quoted(const std::string& text) {
   return "'" + text + "'";
 }
+
+std::string shown(float v) {
+  char text[32];
+  snprintf(text, sizeof text, "%g", static_cast<double>(v));
+  return text;
+}
+
+// The longest --last, some 31 million years: any time less it stays in range.
+constexpr long long kMaxDuration = 1000000000000000;
 
 // A decimal number from `least` to `most`, digits only: false otherwise.
 bool read_number(const std::string& text, long long least, long long most, long long& n) {
@@ -90,6 +122,32 @@ int read_unit(const std::string& text) {
     if (text == units[i]) return 3 * i;
   }
   throw BadOption("--time-unit: " + quoted(text) + " is not s, ms, us or ns");
+}
+
+// A value end of the scales, read as a value cell is, and finite.
+float read_end(const char* option, const char* text) {
+  const char* end;
+  float v = parse_value(text, &end);
+  while (isspace(static_cast<unsigned char>(*end))) ++end;
+  if (end == text || *end || !std::isfinite(v)) {
+    throw BadOption(std::string(option) + ": " + quoted(text) + " is no finite number");
+  }
+  return v;
+}
+
+// A length of time: a whole number and a unit, in seconds. Bounded so that
+// no time minus it overflows.
+long long read_duration(const std::string& text) {
+  constexpr std::pair<char, long long> kUnits[] = {
+      {'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}, {'w', 604800}};
+  long long n;
+  for (auto [unit, seconds] : kUnits) {
+    if (text.size() > 1 && text.back() == unit &&
+        read_number(text.substr(0, text.size() - 1), 1, kMaxDuration / seconds, n)) {
+      return n * seconds;
+    }
+  }
+  throw BadOption("--last: " + quoted(text) + " is no length of time like 90m, 24h or 7d");
 }
 
 long long read_count(const char* option, const char* text, long long least, const char* what) {
@@ -123,6 +181,29 @@ void take(int c, const char* value, Settings& s) {
       break;
     case 'u':
       s.unit_digits = read_unit(value);
+      break;
+    case 'p':
+      s.panels = true;
+      break;
+    case 'r':
+      s.right_spec = value;
+      break;
+    case kMin:
+      s.min_value = read_end("--min", value);
+      s.has_min = true;
+      break;
+    case kMax:
+      s.max_value = read_end("--max", value);
+      s.has_max = true;
+      break;
+    case kFrom:
+      s.from_spec = value;
+      break;
+    case kTo:
+      s.to_spec = value;
+      break;
+    case kLast:
+      s.last_seconds = read_duration(value);
       break;
   }
 }
@@ -162,29 +243,76 @@ int field_of(const char* option, const std::string& item, const std::vector<std:
   return static_cast<int>(found - names->begin()) + 1;
 }
 
-// The fields of one -c item: a number, a range a-b, or a name.
-void add_item(const std::string& item, const std::vector<std::string>* names, Settings& s) {
-  size_t dash = item.find('-');
-  long long from, to;
-  bool range = dash != item.npos && read_number(item.substr(0, dash), 0, LLONG_MAX, from) &&
-               read_number(item.substr(dash + 1), 0, LLONG_MAX, to);
-  if (!range) from = to = field_of("--columns", item, names);
-  if (range && (from < 1 || from > to || to > INT_MAX)) {
-    throw BadOption("--columns: " + quoted(item) + " is no range of fields from 1");
-  }
-  for (long long field = from; field <= to; ++field) {
-    if (s.columns.size() == kMaxSeries) throw BadOption("--columns: more than 32 fields");
-    if (field == s.time_field) {
-      throw BadOption("--columns: field " + std::to_string(field) + " is the time field");
+// Calls take(field) for each field of a list in -c's form: numbers, ranges
+// a-b and names, in order.
+void for_each_field(const char* option, const std::string& list,
+                    const std::vector<std::string>* names,
+                    const std::function<void(long long field)>& take) {
+  for (size_t at = 0; at <= list.size();) {
+    size_t stop = std::min(list.find(',', at), list.size());
+    std::string item = list.substr(at, stop - at);
+    at = stop + 1;
+    size_t dash = item.find('-');
+    long long from, to;
+    bool range = dash != item.npos && read_number(item.substr(0, dash), 0, LLONG_MAX, from) &&
+                 read_number(item.substr(dash + 1), 0, LLONG_MAX, to);
+    if (!range) from = to = field_of(option, item, names);
+    if (range && (from < 1 || from > to || to > INT_MAX)) {
+      throw BadOption(std::string(option) + ": " + quoted(item) + " is no range of fields from 1");
     }
-    if (std::ranges::count(s.columns, field)) {
-      throw BadOption("--columns: field " + std::to_string(field) + " is listed twice");
-    }
-    s.columns.push_back(static_cast<int>(field));
+    for (long long field = from; field <= to; ++field) take(field);
   }
 }
 
+void add_column(long long field, Settings& s) {
+  if (s.columns.size() == kMaxSeries) throw BadOption("--columns: more than 32 fields");
+  if (field == s.time_field) {
+    throw BadOption("--columns: field " + std::to_string(field) + " is the time field");
+  }
+  if (std::ranges::count(s.columns, field)) {
+    throw BadOption("--columns: field " + std::to_string(field) + " is listed twice");
+  }
+  s.columns.push_back(static_cast<int>(field));
+}
+
+// Reads --from or --to's time into (t, nanos) as the log's times are read.
+void read_bound(const char* option, const char* text, const Settings& s, time_t& t, int& nanos) {
+  bool read;
+  try {
+    read = read_time(text, s, t, nanos);
+  } catch (const Fatal& f) {
+    throw BadOption(std::string(option) + ": " + f.what());
+  }
+  if (!read) {
+    throw BadOption(std::string(option) + ": " + quoted(text) + " holds no time that tform " +
+                    s.tform + " reads");
+  }
+}
+
+// Puts the series that reads `field` on the right scale.
+void add_right(long long field, Settings& s) {
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (s.field_of(n) == field) {
+      s.right |= 1u << n;
+      return;
+    }
+  }
+  throw BadOption("--right: field " + std::to_string(field) + " is no series");
+}
+
 }  // namespace
+
+void resolve_window(Settings& s) {
+  s.has_from = s.from_spec != nullptr;
+  s.has_to = s.to_spec != nullptr;
+  if (s.has_from) read_bound("--from", s.from_spec, s, s.from_time, s.from_nanos);
+  if (s.has_to) read_bound("--to", s.to_spec, s, s.to_time, s.to_nanos);
+  if (s.has_from && s.has_to &&
+      (s.from_time > s.to_time || (s.from_time == s.to_time && s.from_nanos > s.to_nanos))) {
+    throw BadOption("--from: " + quoted(s.from_spec) + " is after --to " + quoted(s.to_spec));
+  }
+  s.windowed = s.has_from || s.has_to || s.last_seconds > 0;
+}
 
 int usage(FILE* err) {
   print_version(err);
@@ -202,7 +330,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   optind = 0;  // a fresh scan: tests run the tool many times in one process
   opterr = 0;
   try {
-    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:hV", kLong, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:pr:hV", kLong, nullptr)) != -1;) {
       if (c == 'h') {
         fprintf(out, "Usage: trendle [OPTION]... in_csv out_png width height [tform]\n%s\n%s",
                 kOptionHelp, kFormatHelp);
@@ -228,6 +356,11 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   if (s.decimal_comma && s.delimiter == ',') {
     return bad_option(err, "--decimal-comma: the delimiter must be another character than ','");
   }
+  if (s.right_spec && s.panels) return bad_option(err, "--right: not with --panels");
+  if (s.has_min && s.has_max && !(s.min_value < s.max_value)) {
+    return bad_option(err,
+                      "--min: " + shown(s.min_value) + " is not below --max " + shown(s.max_value));
+  }
   *first = optind;
   return -1;
 }
@@ -236,12 +369,7 @@ void resolve_fields(Settings& s, const std::vector<std::string>* names) {
   if (s.time_spec) s.time_field = field_of("--time-column", s.time_spec, names);
   s.columns.clear();
   if (s.columns_spec) {
-    std::string list = s.columns_spec;
-    for (size_t at = 0; at <= list.size();) {
-      size_t stop = std::min(list.find(',', at), list.size());
-      add_item(list.substr(at, stop - at), names, s);
-      at = stop + 1;
-    }
+    for_each_field("--columns", s.columns_spec, names, [&](long long f) { add_column(f, s); });
   } else if (s.time_field != 1) {
     // Every field but the time field, in order, as far as there are series.
     for (int field = 1; s.columns.size() < kMaxSeries; ++field) {
@@ -249,4 +377,8 @@ void resolve_fields(Settings& s, const std::vector<std::string>* names) {
     }
   }
   s.settle();
+  s.right = 0;
+  if (s.right_spec) {
+    for_each_field("--right", s.right_spec, names, [&](long long f) { add_right(f, s); });
+  }
 }

@@ -24,6 +24,10 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
 // name through the header's `names` (null without a header). Throws BadOption.
 void resolve_fields(Settings& s, const std::vector<std::string>* names);
 
+// Reads --from and --to with the tform (and -u), as the log's times are
+// read. Throws BadOption.
+void resolve_window(Settings& s);
+
 // Prints a BadOption's message and the pointer to --help; returns 2.
 int bad_option(FILE* err, const std::string& message);
 

@@ -110,6 +110,15 @@ const char* time_field_first(const char* line, const Settings& set) {
   return moved.c_str();
 }
 
+// The instant a time field names: local unless it had a UTC offset.
+time_t seconds_of(TimeFields& field) {
+  if (field.unix_seconds >= 0) return static_cast<time_t>(field.unix_seconds);
+  field.tm.tm_mon -= 1;  // months are written from 1
+  // A UTC offset makes the reading an instant, whatever TZ says.
+  return field.offset == kNoOffset ? local_seconds(&field.tm)
+                                   : timegm(&field.tm) - static_cast<time_t>(field.offset);
+}
+
 }  // namespace
 
 // Flattened: with the time letters, the time field grew past what the
@@ -136,14 +145,7 @@ const char* time_field_first(const char* line, const Settings& set) {
       break;
   }
   s.nanos = field.nanos;
-  if (field.unix_seconds >= 0) {
-    s.time = static_cast<time_t>(field.unix_seconds);
-  } else {
-    field.tm.tm_mon -= 1;  // months are written from 1
-    // A UTC offset makes the reading an instant, whatever TZ says.
-    s.time = field.offset == kNoOffset ? local_seconds(&field.tm)
-                                       : timegm(&field.tm) - static_cast<time_t>(field.offset);
-  }
+  s.time = seconds_of(field);
 
   memset(s.flags, 0, sizeof s.flags);
   if (set.cells.empty()) {
@@ -155,11 +157,19 @@ const char* time_field_first(const char* line, const Settings& set) {
   return Line::record;
 }
 
+bool read_time(const char* text, const Settings& set, time_t& t, int& nanos) {
+  TimeFields field;
+  if (get_time(text, set, field) != TimeField::read) return false;
+  t = seconds_of(field);
+  nanos = field.nanos;
+  return true;
+}
+
 bool next_record(LineReader& in, const Settings& set, long long number, Sample& s) {
   while (const char* line = in.next()) {
     Line kind = parse_record(line, set, s);
     if (kind == Line::unreadable) gerr("Failed to read line %lld.", number);
-    if (kind == Line::record) return true;
+    if (kind == Line::record && (!set.windowed || in_window(set, s.time, s.nanos))) return true;
   }
   return false;
 }
@@ -169,6 +179,7 @@ bool next_block_record(LineReader& lines, const Settings& set, Sample& s, BlockS
     while (const char* line = lines.next()) {
       Line kind = parse_record(line, set, s);
       stop.unreadable = kind == Line::unreadable;
+      if (kind == Line::record && set.windowed && !in_window(set, s.time, s.nanos)) continue;
       if (kind != Line::skipped) return kind == Line::record;
     }
   } catch (const Fatal&) {

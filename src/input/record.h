@@ -21,8 +21,20 @@ enum class Line { record, skipped, unreadable };
 // whose time field cannot be read. A bad tform letter raises its banner.
 Line parse_record(const char* line, const Settings& set, Sample& s);
 
-// The next record of `in` into s; false at the end of the input. A time field
-// that cannot be read raises "Failed to read line %d." with `number`.
+// The time `text` holds, read as a record's time field is (the tform, -u);
+// false when the tform reads no time from it.
+bool read_time(const char* text, const Settings& set, time_t& t, int& nanos);
+
+// Whether a record at (t, nanos) lies in the settings' window.
+inline bool in_window(const Settings& set, time_t t, int nanos) {
+  if (set.has_from && (t < set.from_time || (t == set.from_time && nanos < set.from_nanos)))
+    return false;
+  return !set.has_to || t < set.to_time || (t == set.to_time && nanos <= set.to_nanos);
+}
+
+// The next record of `in` into s, passing over those outside the window;
+// false at the end of the input. A time field that cannot be read raises
+// "Failed to read line %d." with `number`.
 bool next_record(LineReader& in, const Settings& set, long long number, Sample& s);
 
 // What stopped a worker thread's reading of its block of lines, if anything.
