@@ -207,5 +207,27 @@ if [ "$big" != -1 ] && "$tool" --help 2>/dev/null | grep -q '^f '; then
            b / 1e6, u / 1e6, u / b
   }'
 fi
+# The view options on the 1M x 4 log, against the default run on it; --last on the log gzipped,
+# which is read through once more, against the default run on that. Left out for a build
+# without them.
+if [ "$big" != -1 ] && "$tool" --help 2>/dev/null | grep -q -- '--panels'; then
+  log=$dir/log-1000000x4.csv
+  gz=$dir/log-1000000x4.csv.gz
+  [ -s "$gz" ] || gzip -c "$log" >"$gz"
+  base=$(median_run "$tool" "$log" "$work/o.png" 1600 900)
+  gz_base=$(median_run "$tool" "$gz" "$work/o.png" 1600 900)
+  echo
+  printf '| 1M rows x 4 series | trendle | ratio to no option |\n|---|---|---|\n'
+  for row in "--panels|file" "-r 3,5|file" "--min=-50 --max=50|file" "--last=1d|file" \
+             "--last=1d|gzip" "--last=12d|gzip"; do
+    set -- ${row%|*}
+    if [ "${row#*|}" = gzip ]; then in=$gz b=$gz_base; else in=$log b=$base; fi
+    u=$(median_run "$tool" "$@" "$in" "$work/o.png" 1600 900)
+    awk -v name="${row%|*}, ${row#*|}" -v u="$u" -v b="$b" \
+      'BEGIN { printf "| %s | %.3f s | %.2fx |\n", name, u / 1e6, u / b }'
+  done
+  awk -v b="$base" -v g="$gz_base" \
+    'BEGIN { printf "| no option, file | %.3f s | 1.00x |\n| no option, gzip | %.3f s | 1.00x |\n", b / 1e6, g / 1e6 }'
+fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); small runs: $small_runs," \
      "trendle runs: $runs, gnuplot runs: $gnuplot_runs"
