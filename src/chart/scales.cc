@@ -4,36 +4,20 @@
 
 namespace {
 
-// The extent of the series in use that `wanted` says, in series order.
-Extent extent_of(const Range& r, bool (*wanted)(const Settings&, int), const Settings& set) {
+// Adds a scale over all the plot's rows for the series in use on one side
+// (the right one: those -r lists), if there are any.
+void add_side(RunState& st, int rows, bool right) {
   Extent e;
-  for (int n = 0; n < kMaxSeries; ++n) {
-    if (!r.active[n] || !wanted(set, n)) continue;
-    if (r.series[n].max > e.max) e.max = r.series[n].max;
-    if (r.series[n].min < e.min) e.min = r.series[n].min;
-  }
-  return e;
-}
-
-bool on_left(const Settings& set, int n) {
-  return !(set.right >> n & 1);
-}
-
-bool on_right(const Settings& set, int n) {
-  return set.right >> n & 1;
-}
-
-// Adds a scale over the rows [top, top + rows] for the series in use that
-// `wanted` says, if any.
-void add_scale(RunState& st, Extent e, int top, int rows, bool right,
-               bool (*wanted)(const Settings&, int)) {
   bool any = false;
   for (int n = 0; n < kMaxSeries; ++n) {
-    if (!st.range.active[n] || !wanted(st.settings, n)) continue;
+    if (!st.range.active[n] || (st.settings.right >> n & 1) != right) continue;
+    const Extent& own = st.range.series[n];
+    if (own.max > e.max) e.max = own.max;
+    if (own.min < e.min) e.min = own.min;
     st.scale_of[n] = static_cast<signed char>(st.num_scales);
     any = true;
   }
-  if (any) st.scales[st.num_scales++] = Scale{e.min, e.max, top, rows, right};
+  if (any) st.scales[st.num_scales++] = Scale{e.min, e.max, st.margin, rows, right};
 }
 
 void fix_scale(Scale& sc, const Settings& set) {
@@ -64,8 +48,8 @@ void set_scales(RunState& st) {
                                          last ? rows - k * each : each, false};
     }
   } else if (set.right) {
-    add_scale(st, extent_of(r, on_left, set), st.margin, rows, false, on_left);
-    add_scale(st, extent_of(r, on_right, set), st.margin, rows, true, on_right);
+    add_side(st, rows, false);
+    add_side(st, rows, true);
   }
   // One scale for all: the range as the scan found it, or no series at all.
   if (st.num_scales == 0) {

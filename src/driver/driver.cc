@@ -56,6 +56,20 @@ void name_series(RunState& st, const std::vector<std::string>& names) {
   }
 }
 
+// Moves the window's start to --last before the last record's time, unless
+// --from starts it later.
+void start_window_at_last(Settings& s, LineReader& in) {
+  time_t last;
+  int nanos;
+  if (!last_record_time(in, s, last, nanos)) return;
+  time_t from = last - static_cast<time_t>(s.last_seconds);
+  if (!s.has_from || std::tie(from, nanos) > std::tie(s.from_time, s.from_nanos)) {
+    s.from_time = from;
+    s.from_nanos = nanos;
+    s.has_from = true;
+  }
+}
+
 // Steps from opening the input to the labels; any fatal condition throws.
 void draw_chart(RunState& st) {
   std::unique_ptr<FILE, FileCloser> input(fopen(st.settings.in_csv, "rb"));
@@ -64,16 +78,7 @@ void draw_chart(RunState& st) {
   in.drop_lines(st.settings.skip, st.settings.header);
   Settings& s = st.settings;
   if (s.header > 0) name_series(st, field_names(in.header(), s.delimiter));
-  time_t last;
-  int nanos;
-  if (s.last_seconds > 0 && last_record_time(in, s, last, nanos)) {
-    time_t from = last - static_cast<time_t>(s.last_seconds);
-    if (!s.has_from || std::tie(from, nanos) > std::tie(s.from_time, s.from_nanos)) {
-      s.from_time = from;
-      s.from_nanos = nanos;
-      s.has_from = true;
-    }
-  }
+  if (s.last_seconds > 0) start_window_at_last(s, in);
   scan_file(st, in);
   set_scales(st);
   fix_time_span(st.range);
