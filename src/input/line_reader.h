@@ -1,28 +1,24 @@
-// Reads an input stream line by line, each line whole whatever its length,
-// through large reads. Every pass reads one snapshot: a regular file up to
-// the size it had when the reader was made (or the bytes the first pass
-// found, if it shrank), so lines a logger appends meanwhile are not read; an
-// input that cannot be rewound (a pipe, a FIFO, a terminal) is copied to an
-// unnamed temporary file in $TMPDIR (else /tmp) during the first pass. An
-// input that begins with gzip's magic bytes is decompressed as it is read,
-// whatever its name. A reader can also be set to the lines of one part of a
-// regular file, so that threads share out a file.
+// Reads an input line by line, each line whole whatever its length, through
+// large reads of a ByteSource: every pass reads one snapshot of the input, a
+// pipe copied for the passes after the first, gzip inflated. A reader can also
+// be set to the lines of one part of a regular file, so that threads share out
+// a file.
 #ifndef TRENDLE_INPUT_LINE_READER_H_
 #define TRENDLE_INPUT_LINE_READER_H_
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "input/byte_source.h"
 
 class LineReader {
  public:
   // Reads from `file` (not owned); `path` names it in the read-failed banner.
   // Reads take up to `chunk` bytes (at least 64) at a time.
   LineReader(FILE* file, const char* path, size_t chunk = 1 << 20);
-  ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
@@ -67,24 +63,15 @@ class LineReader {
   const char* next_line();
   bool dropped(const char* line);
   // The file offset of buf_[index], for a file read from its start or a part.
-  long long offset_at(size_t index) const { return offset_ - static_cast<long long>(end_ - index); }
+  long long offset_at(size_t index) const {
+    return source_.offset() - static_cast<long long>(end_ - index);
+  }
   bool fill();
-  size_t read_raw(char* dst, size_t room);
-  size_t inflate_into(char* dst, size_t room);
-  size_t sniff();
-  void fail() const;
   void grow();
-
   bool skip_to_range();
 
-  FILE* file_;
-  const char* path_;
-  int fd_;
-  size_t chunk_;
-  size_t base_;              // the buffer's size when not grown
-  long long snapshot_ = -1;  // the bytes of a regular file read, else -1
-  FILE* spool_ = nullptr;    // copy of a non-rewindable input, first pass only
-  bool spooling_ = false;
+  ByteSource source_;
+  size_t base_;  // the buffer's size when not grown
   std::vector<char> buf_;
   size_t pos_ = 0;      // start of the unread text
   size_t end_ = 0;      // end of the bytes read
@@ -93,13 +80,8 @@ class LineReader {
   size_t held_at_ = 0;  // where a NUL stands in for a byte of the next line
   char held_ = 0;
   bool holding_ = false;
-  bool ranged_ = false;    // reading a part of the file, with pread
-  long long offset_ = 0;   // raw bytes read: when ranged, the file offset of buf_[end_]
-  long long limit_ = 0;    // lines beginning here or later are not in the range
-  bool skipping_ = false;  // the line through the range's first byte is not in it
-  bool sniffed_ = false;   // this pass's first bytes were checked for gzip's magic
-  struct Inflater;
-  std::unique_ptr<Inflater> gz_;        // set while reading a gzip input
+  long long limit_ = 0;                 // lines beginning here or later are not in the range
+  bool skipping_ = false;               // the line through the range's first byte is not in it
   std::unique_lock<std::mutex> grown_;  // held by a part's reader while grown
   // Lines left out: by number in a whole pass, by where they begin in a part.
   long long skip_ = 0;
