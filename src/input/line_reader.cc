@@ -46,12 +46,17 @@ void LineReader::grow() {
   buf_.resize(buf_.size() * 2);
 }
 
-void LineReader::give_back() {
-  if (buf_.size() == base_) return;
+// Puts back the byte that a NUL stands in for behind the last line.
+void LineReader::put_back_held() {
   if (holding_) {
     buf_[held_at_] = held_;
     holding_ = false;
   }
+}
+
+void LineReader::give_back() {
+  if (buf_.size() == base_) return;
+  put_back_held();
   size_t left = end_ - pos_;
   size_t size = std::max(base_, left + source_.chunk() / 2 + 1);
   if (size < buf_.size()) {
@@ -101,10 +106,7 @@ void LineReader::drop_lines(long long skip, long long header) {
 }
 
 const char* LineReader::next_line() {
-  if (holding_) {
-    buf_[held_at_] = held_;
-    holding_ = false;
-  }
+  put_back_held();
   // A part's reader gives back a long line's buffer for another part's.
   if (source_.positioned() && buf_.size() > base_ && end_ - pos_ <= source_.chunk() / 2) {
     give_back();
@@ -138,10 +140,7 @@ const char* LineReader::next_line() {
 }
 
 void LineReader::rewind() {
-  if (holding_) {
-    buf_[held_at_] = held_;
-    holding_ = false;
-  }
+  put_back_held();
   if (source_.spooling()) {
     // A pass that stopped early still leaves the whole input in the copy.
     pos_ = end_;

@@ -69,6 +69,7 @@ class LineReader {
   bool fill();
   void grow();
   bool skip_to_range();
+  void put_back_held();
 
   ByteSource source_;
   size_t base_;  // the buffer's size when not grown
