@@ -28,13 +28,11 @@ struct ValueLabel {
   int lo, hi;
 };
 
-// The min and max labels of a scale, max first. The outer ones sit as one
-// scale's always have, across the band's ends; between bands, each keeps
+// The min and max labels of scale k, max first. The outer ones sit as one
+// scale's always have, across the band's ends; between `bands`, each keeps
 // inside its own band, clear of the line between them.
-void scale_labels(const RunState& st, int k, ValueLabel out[2]) {
+void scale_labels(const RunState& st, int k, bool bands, int w, ValueLabel out[2]) {
   const Scale& sc = st.scales[k];
-  int w = gdFontGetSmall()->w;
-  bool single = !st.settings.panels || st.num_scales == 1;
   for (int i = 0; i < 2; ++i) {
     ValueLabel& l = out[i];
     snprintf(l.text, sizeof l.text, "%g", static_cast<double>(i == 0 ? sc.max : sc.min));
@@ -42,10 +40,10 @@ void scale_labels(const RunState& st, int k, ValueLabel out[2]) {
     size_t len = strlen(l.text);
     int length = static_cast<int>(len * w);
     if (i == 0) {
-      l.hi = single || k == 0 ? sc.top + static_cast<int>(len * (w + w) / 3u)
+      l.hi = !bands || k == 0 ? sc.top + static_cast<int>(len * (w + w) / 3u)
                               : sc.top + kApart + length;
     } else {
-      l.hi = single || k == st.num_scales - 1 ? sc.top + sc.rows + static_cast<int>(len * w / 3u)
+      l.hi = !bands || k == st.num_scales - 1 ? sc.top + sc.rows + static_cast<int>(len * w / 3u)
                                               : sc.top + sc.rows - kApart;
     }
     l.lo = l.hi - length;
@@ -62,7 +60,7 @@ void draw_value_labels(const RunState& st, gdFontPtr font) {
     const Scale& sc = st.scales[k];
     int x = (sc.right ? st.margin + st.plot_width + 1 : 0) + st.margin / 2 - font->h / 2;
     ValueLabel pair[2];
-    scale_labels(st, k, pair);
+    scale_labels(st, k, bands, font->w, pair);
     for (ValueLabel& l : pair) {
       bool clear = true;
       for (int j = 0; bands && j < count; ++j) {
@@ -128,8 +126,7 @@ void draw_labels(const RunState& st) {
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
   format_time(buf, 31, r.end_time, r.end_nanos, span, millis);
   int len = static_cast<int>(strlen(buf));
-  // At the plot area's right end: left of the right scale's labels, if any.
-  int right_margin = st.settings.width - 1 - (st.margin + st.plot_width);
-  gdImageString(st.im_out, font, st.settings.width - right_margin - len * font->w - 2, y, text(buf),
+  // Ending at the plot area's right end, left of the right scale's labels.
+  gdImageString(st.im_out, font, st.margin + st.plot_width - 1 - len * font->w, y, text(buf),
                 st.colours[0]);
 }
