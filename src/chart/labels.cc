@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "input/sample.h"
 
@@ -13,8 +14,9 @@ namespace {
 
 constexpr const char* kRightMark = " (R)";
 
-unsigned char* text(char* s) {
-  return reinterpret_cast<unsigned char*>(s);
+// gd takes text as unsigned and not const, but does not write it.
+unsigned char* text(const char* s) {
+  return reinterpret_cast<unsigned char*>(const_cast<char*>(s));
 }
 
 // Rows between a label and the line between bands, and at least between two
@@ -22,10 +24,11 @@ unsigned char* text(char* s) {
 constexpr int kApart = 4;
 
 // A value label: its text and the rows (lo, hi] it covers, written upwards
-// from hi.
+// from hi, in the right margin or the left.
 struct ValueLabel {
   char text[32];
   int lo, hi;
+  bool right;
 };
 
 // The min and max labels of scale k, max first. The outer ones sit as one
@@ -35,6 +38,7 @@ void scale_labels(const RunState& st, int k, bool bands, int w, ValueLabel out[2
   const Scale& sc = st.scales[k];
   for (int i = 0; i < 2; ++i) {
     ValueLabel& l = out[i];
+    l.right = sc.right;
     snprintf(l.text, sizeof l.text, "%g", static_cast<double>(i == 0 ? sc.max : sc.min));
     // The products are unsigned, as the label lengths are.
     size_t len = strlen(l.text);
@@ -50,26 +54,53 @@ void scale_labels(const RunState& st, int k, bool bands, int w, ValueLabel out[2
   }
 }
 
-// Each scale's min and max, upwards in its margin. With bands, a label that
-// would run into one drawn before it is left out.
+// Draws l upwards in its margin, unless it would come within `apart` rows of
+// a label drawn there before; a negative `apart` draws it anyway.
+void draw_value_label(const RunState& st, gdFontPtr font, const ValueLabel& l, int apart,
+                      std::vector<ValueLabel>& drawn) {
+  for (const ValueLabel& d : drawn) {
+    if (apart >= 0 && d.right == l.right && l.lo < d.hi + apart && d.lo < l.hi + apart) return;
+  }
+  int x = (l.right ? st.margin + st.plot_width + 1 : 0) + st.margin / 2 - font->h / 2;
+  gdImageStringUp(st.im_out, font, x, l.hi, text(l.text), st.colours[0]);
+  drawn.push_back(l);
+}
+
+// Each scale's min and max, then its grid values, each centred on its line.
+// With bands, a min or max label that would run into one drawn before it is
+// left out; a grid value is left out within two characters of another.
 void draw_value_labels(const RunState& st, gdFontPtr font) {
-  ValueLabel drawn[2 * kMaxSeries];
-  int count = 0;
+  std::vector<ValueLabel> drawn;
   bool bands = st.settings.panels && st.num_scales > 1;
   for (int k = 0; k < st.num_scales; ++k) {
-    const Scale& sc = st.scales[k];
-    int x = (sc.right ? st.margin + st.plot_width + 1 : 0) + st.margin / 2 - font->h / 2;
     ValueLabel pair[2];
     scale_labels(st, k, bands, font->w, pair);
-    for (ValueLabel& l : pair) {
-      bool clear = true;
-      for (int j = 0; bands && j < count; ++j) {
-        if (l.lo < drawn[j].hi + kApart && drawn[j].lo < l.hi + kApart) clear = false;
-      }
-      if (!clear) continue;
-      gdImageStringUp(st.im_out, font, x, l.hi, text(l.text), st.colours[0]);
-      drawn[count++] = l;
+    for (ValueLabel& l : pair) draw_value_label(st, font, l, bands ? kApart : -1, drawn);
+  }
+  for (int k = 0; k < st.num_scales; ++k) {
+    for (const Tick& t : st.ticks.values[k]) {
+      ValueLabel l;
+      snprintf(l.text, sizeof l.text, "%s", t.text);
+      int length = static_cast<int>(strlen(l.text)) * font->w;
+      l.hi = t.at + length / 2;
+      l.lo = l.hi - length;
+      l.right = st.scales[k].right;
+      draw_value_label(st, font, l, 2 * font->w, drawn);
     }
+  }
+}
+
+// Each round time's label centred under its line, unless it would come within
+// two characters of the first or last time label, or of the one before it.
+// `after` is where the first time label ends, `before` where the last begins.
+void draw_time_ticks(const RunState& st, gdFontPtr font, int y, int after, int before) {
+  int gap = 2 * font->w;
+  for (const Tick& t : st.ticks.times) {
+    int length = static_cast<int>(strlen(t.text)) * font->w;
+    int x = t.at - length / 2;
+    if (x < after + gap || x + length + gap > before) continue;
+    gdImageString(st.im_out, font, x, y, text(t.text), st.colours[0]);
+    after = x + length;
   }
 }
 
@@ -124,9 +155,11 @@ void draw_labels(const RunState& st) {
   int y = st.settings.height - st.margin / 2 - font->h / 2 + 2;
   format_time(buf, 31, r.start_time, r.start_nanos, span, millis);
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
+  int after = st.margin + static_cast<int>(strlen(buf)) * font->w;
   format_time(buf, 31, r.end_time, r.end_nanos, span, millis);
   int len = static_cast<int>(strlen(buf));
   // Ending at the plot area's right end, left of the right scale's labels.
-  gdImageString(st.im_out, font, st.margin + st.plot_width - 1 - len * font->w, y, text(buf),
-                st.colours[0]);
+  int before = st.margin + st.plot_width - 1 - len * font->w;
+  gdImageString(st.im_out, font, before, y, text(buf), st.colours[0]);
+  draw_time_ticks(st, font, y, after, before);
 }

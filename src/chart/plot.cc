@@ -256,6 +256,21 @@ void draw_frame(const RunState& st) {
   }
 }
 
+void draw_grid(const RunState& st) {
+  const Ticks& ticks = st.ticks;
+  int left = st.margin + 1, right = st.margin + st.plot_width - 1;
+  for (int k = 0; k < st.num_scales; ++k) {
+    // A right scale beside a left one is only labelled: its lines would
+    // cross the left one's.
+    if (k > 0 && st.scales[k].right) continue;
+    for (const Tick& t : ticks.values[k]) {
+      gdImageDashedLine(st.im_out, left, t.at, right, t.at, st.grid);
+    }
+  }
+  int top = st.margin + 1, bottom = st.settings.height - st.margin - 2;
+  for (const Tick& t : ticks.times) gdImageDashedLine(st.im_out, t.at, top, t.at, bottom, st.grid);
+}
+
 // Each time and each value is mapped once, not again as the previous sample
 // of the next record.
 void plot_pass(const RunState& st, LineReader& in) {

@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "common/settings.h"
 
@@ -42,6 +43,18 @@ struct Scale {
   bool right = false;  // labelled in the right margin
 };
 
+// A line of the grid: its row (a value's) or column (a time's), and its label.
+struct Tick {
+  int at;
+  char text[32];
+};
+
+// The grid that -g asks for; empty without it.
+struct Ticks {
+  std::vector<Tick> values[kMaxSeries];  // of each scale, from the bottom up
+  std::vector<Tick> times;               // left to right
+};
+
 struct RunState {
   Settings settings;
 
@@ -59,6 +72,7 @@ struct RunState {
   int num_scales = 0;
   signed char scale_of[kMaxSeries] = {};  // of each series in use
   std::string names[kMaxSeries];          // from the header; empty: the key shows numbers
+  Ticks ticks;
 };
 
 #endif  // TRENDLE_CHART_RUN_STATE_H_

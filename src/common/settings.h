@@ -34,6 +34,7 @@ struct Settings {
   // The view. Panels: a band and a scale per series; right: bit n puts series
   // n on a second scale, labelled on the right.
   bool panels = false;
+  bool grid = false;  // -g: lines at round values and times
   const char* right_spec = nullptr;
   uint32_t right = 0;
   bool has_min = false, has_max = false;  // --min and --max set every scale's ends

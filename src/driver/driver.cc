@@ -17,6 +17,7 @@
 #include "chart/run_state.h"
 #include "chart/scales.h"
 #include "chart/scan.h"
+#include "chart/ticks.h"
 #include "common/fatal.h"
 #include "driver/options.h"
 #include "driver/output.h"
@@ -82,7 +83,9 @@ void draw_chart(RunState& st) {
   scan_file(st, in);
   set_scales(st);
   fix_time_span(st.range);
+  if (s.grid) find_ticks(st);
   draw_frame(st);
+  draw_grid(st);
   plot_pass(st, in);
   input.reset();
   draw_key(st, st.settings.width);

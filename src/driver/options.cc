@@ -57,6 +57,8 @@ constexpr const char* kOptionHelp =
     "      --to=T            only the records at or before time T\n"
     "      --last=D          only the records at most D before the last one: a\n"
     "                        whole number and s, m, h, d or w (90m, 24h, 7d)\n"
+    "  -g, --grid            dashed lines at round values and round times,\n"
+    "                        each labelled\n"
     "  -h, --help            print this help and exit\n"
     "  -V, --version         print the version and exit\n"
     "      --                end the options\n";
@@ -71,6 +73,7 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"header", optional_argument, nullptr, 'H'},
                         {"time-unit", required_argument, nullptr, 'u'},
                         {"panels", no_argument, nullptr, 'p'},
+                        {"grid", no_argument, nullptr, 'g'},
                         {"right", required_argument, nullptr, 'r'},
                         {"min", required_argument, nullptr, kMin},
                         {"max", required_argument, nullptr, kMax},
@@ -181,6 +184,9 @@ void take(int c, const char* value, Settings& s) {
       break;
     case 'u':
       s.unit_digits = read_unit(value);
+      break;
+    case 'g':
+      s.grid = true;
       break;
     case 'p':
       s.panels = true;
@@ -330,7 +336,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   optind = 0;  // a fresh scan: tests run the tool many times in one process
   opterr = 0;
   try {
-    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:pr:hV", kLong, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:pgr:hV", kLong, nullptr)) != -1;) {
       if (c == 'h') {
         fprintf(out, "Usage: trendle [OPTION]... in_csv out_png width height [tform]\n%s\n%s",
                 kOptionHelp, kFormatHelp);
