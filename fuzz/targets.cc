@@ -264,7 +264,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 }
 
 // The input: width and height (2 bytes each), a mode byte, a tform length, the tform, the file.
-// A byte after a NUL in the tform picks view options (bits 0-5: -p, -r3, --min, --max, --last).
+// A byte after a NUL in the tform picks view options (bits 0-6: -p, -r3, --min, --max, --last,
+// -g).
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
@@ -282,8 +283,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   size_t nul = tform.find('\0');
   unsigned view =
       nul != tform.npos && nul + 1 < tform.size() ? static_cast<unsigned char>(tform[nul + 1]) : 0;
-  const char* views[] = {"-p", "-r3", "--min=-1", "--max=50", "--last=90m", "--last=2d"};
-  for (int bit = 5; bit >= 0; --bit) {
+  const char* views[] = {"-p", "-r3", "--min=-1", "--max=50", "--last=90m", "--last=2d", "-g"};
+  for (int bit = 6; bit >= 0; --bit) {
     if (view >> bit & 1 && !(bit == 1 && view & 1)) args.insert(args.begin(), views[bit]);
   }
   std::string whole = run(args, contents);
