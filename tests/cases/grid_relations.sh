@@ -147,6 +147,7 @@ time_labels() {
         if (r > 1e-3 || r < -1e-3) fail(text[i] " is no multiple of " step)
       }
       if (form == "days" && step == 7 && v[2] != 0) fail("weeks from " text[2])
+      if (form == "fraction" && step % 10 == 0) fail("more decimals than the step has")
       for (i = 3; i <= nc && !dst && form != "months" && form != "years"; i++) {
         d = cols[i] - 2 * cols[i - 1] + cols[i - 2]
         if (d > 1 || d < -1) fail("lines unevenly spaced at column " cols[i])
