@@ -218,7 +218,7 @@ if [ "$big" != -1 ] && "$tool" --help 2>/dev/null | grep -q -- '--panels'; then
   gz_base=$(median_run "$tool" "$gz" "$work/o.png" 1600 900)
   echo
   printf '| 1M rows x 4 series | trendle | ratio to no option |\n|---|---|---|\n'
-  for row in "--panels|file" "-r 3,5|file" "--min=-50 --max=50|file" "--last=1d|file" \
+  for row in "--panels|file" "-r 3,5|file" "--min=-50 --max=50|file" "-g|file" "--last=1d|file" \
              "--last=1d|gzip" "--last=12d|gzip"; do
     set -- ${row%|*}
     if [ "${row#*|}" = gzip ]; then in=$gz b=$gz_base; else in=$log b=$base; fi
