@@ -231,6 +231,16 @@ case $got in fail*) fail "-r 3, left values: ${got#fail }" ;; esac
 grid "--min --max" UTC --min=-7.25 --max=123
 got=$(value_labels left)
 case $got in fail*) fail "--min --max: ${got#fail }" ;; esac
+# With the reading options, the grid of the default reading of the log rewritten by hand: the
+# time in field 2, in milliseconds, values with decimal commas.
+TZ=UTC trendle -g log.csv want.png $W $H sf || fail "-g: the run"
+awk -F, -v OFS=, '{ t = $1; $1 = $2; $2 = t; print }' log.csv >moved.csv
+TZ=UTC trendle -g -t 2 moved.csv got.png $W $H sf && cmp -s got.png want.png || fail "-g -t 2"
+awk -F, -v OFS=, '{ split($1, p, "."); $1 = p[1] substr(p[2], 1, 3); print }' log.csv >ms.csv
+TZ=UTC trendle -g -u ms ms.csv got.png $W $H s && cmp -s got.png want.png || fail "-g -u ms"
+awk -F, -v OFS=';' '{ for (i = 2; i <= NF; i++) gsub(/[.]/, ",", $i); $1 = $1; print }' log.csv >comma.csv
+TZ=UTC trendle -g -d ';' --decimal-comma comma.csv got.png $W $H sf && cmp -s got.png want.png ||
+  fail "-g -d ';' --decimal-comma"
 tr , ';' <log.csv >semi.csv && mv semi.csv log.csv
 grid "-d ';' -c 3 --last=12h" UTC -d ';' -c 3 --last=12h
 expect "--last=12h, times" "$(time_labels 0 | cut -d' ' -f1,2)" "minutes 7200"
