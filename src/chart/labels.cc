@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/round_time.h"
 #include "input/sample.h"
 
 namespace {
@@ -107,10 +108,8 @@ void draw_time_ticks(const RunState& st, gdFontPtr font, int y, int after, int b
 // Writes at most size bytes: an empty text when t has no local time. With
 // `millis`, a span under 100 s shows the milliseconds, rounded down.
 void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool millis) {
-  struct tm tm;
   const char* format = span < 100 ? "%H:%M:%S" : span < 86400 ? "%H:%M" : "%d,%H:%M";
-  size_t length = localtime_r(&t, &tm) ? strftime(buf, size, format, &tm) : 0;
-  buf[length] = '\0';
+  size_t length = local_time_text(buf, size, format, t);
   if (length > 0 && millis && span < 100)
     snprintf(buf + length, size - length, ".%03d", nanos / 1000000);
 }

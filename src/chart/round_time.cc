@@ -160,15 +160,20 @@ bool next_round_time(const TimeStep& step, time_t& t, int& nanos) {
   return next_round_date(step, t);
 }
 
+size_t local_time_text(char* buf, size_t size, const char* form, time_t t) {
+  struct tm tm;
+  size_t length = localtime_r(&t, &tm) ? strftime(buf, size, form, &tm) : 0;
+  buf[length] = '\0';
+  return length;
+}
+
 void format_round_time(char* buf, size_t size, const TimeStep& step, time_t t, int nanos) {
   const char* form = step.unit == TimeStep::kNanos     ? ":%S"
                      : step.unit == TimeStep::kSeconds ? (step.count < 60 ? "%H:%M:%S" : "%H:%M")
                      : step.unit == TimeStep::kDays    ? "%a %d"
                      : step.unit == TimeStep::kMonths  ? "%Y-%m"
                                                        : "%Y";
-  struct tm tm;
-  size_t length = localtime_r(&t, &tm) ? strftime(buf, size, form, &tm) : 0;
-  buf[length] = '\0';
+  size_t length = local_time_text(buf, size, form, t);
   if (length == 0 || step.unit != TimeStep::kNanos) return;
   // The step's own decimals: 0.5 s has one, 0.02 s two.
   int decimals = 9, unit = 1;

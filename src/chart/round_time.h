@@ -21,6 +21,9 @@ TimeStep time_step(double per_second, int apart, bool fractions);
 // when there is none that the C library can place.
 bool next_round_time(const TimeStep& step, time_t& t, int& nanos);
 
+// strftime of t in local time; an empty text when t has none. The length.
+size_t local_time_text(char* buf, size_t size, const char* form, time_t t);
+
 // The label of round time (t, nanos): ":SS.f" below a second (as many
 // decimals as the step has), "HH:MM:SS" below a minute, "HH:MM" below a day,
 // "Www DD" for days and weeks, "YYYY-MM" for months, "YYYY" for years. An
