@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <initializer_list>
 #include <tuple>
 
 #include "chart/mapping.h"
 #include "chart/round_time.h"
+#include "input/time_field.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ void value_ticks(const Scale& sc, std::vector<Tick>& out) {
 
 // Fractions of a second are read by tform's f, and by s with -u.
 bool reads_fractions(const Settings& s) {
-  return s.unit_digits > 0 || strchr(s.tform, 'f') != nullptr;
+  return s.unit_digits > 0 || reads_fraction(s.tform);
 }
 
 void time_ticks(const RunState& st, std::vector<Tick>& out) {

@@ -313,6 +313,15 @@ bool reads_unix_time(const char* tform) {
   return false;
 }
 
+bool reads_fraction(const char* tform) {
+  // Read in place, an f counts after the sixth number too, but not after a seventh.
+  for (int i = 0, numbers = 0; i < kMaxLetters && tform[i]; ++i) {
+    if (tform[i] == 'f') return true;
+    if (!reads_in_place(tform[i]) && ++numbers > 6) return false;
+  }
+  return false;
+}
+
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out) {
   const char* tform = settings.tform;
   const char comma = settings.delimiter;

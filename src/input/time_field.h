@@ -33,6 +33,9 @@ constexpr long long kMaxUnixSeconds = 999999999999999999;
 // (letters but f, p and z), within its first 12 letters.
 bool reads_unix_time(const char* tform);
 
+// Whether tform reads an 'f', the fraction of a second, where get_time reads it.
+bool reads_fraction(const char* tform);
+
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out);
 
 #endif  // TRENDLE_INPUT_TIME_FIELD_H_
