@@ -38,9 +38,13 @@ static time_t first_instant(time_t t) {
 // and after a winter time; a log's clock around each change of offset, 1970 to 2037; random
 // clocks, some with fields mktime normalises, each with a second of its minute; year 12000.
 static std::vector<struct tm> clocks(Random& r) {
-  std::istringstream fixed("2023-07-01 12:00:00  2023-01-01 12:00:00  12000-01-01 00:00:00");
+  std::istringstream fixed(
+      "2023-07-01 12:00:00  2023-01-01 12:00:00  12000-01-01 00:00:00  2016-12-31 23:30:00 "
+      " 2016-12-31 23:59:60  2016-12-31 23:59:59  2017-01-01 00:00:00");
   const struct tm july = read_clock(fixed), january = read_clock(fixed), far = read_clock(fixed);
   std::vector<struct tm> times = {july};
+  // A leap second's hour, in a zone that has them, its last seconds after the hour began.
+  for (int i = 0; i < 4; ++i) times.push_back(read_clock(fixed));
   const char* tz = getenv("TZ");
   for (const std::string& line : data_lines("twice_readings.txt")) {
     if (!tz || !line.starts_with(std::string(tz) + ' ')) continue;
@@ -81,6 +85,7 @@ TEST(TimeCacheTest, SameAsMktimeInEveryZoneHoweverTzChanges) {
       [] { unsetenv("TRENDLE_X"), setenv("TZ", "Australia/Lord_Howe", 1); },  // the freed place
       [] { putenv(in_place); },
       [] { strcpy(in_place + 3, kOddZone); },  // the put string rewritten
+      [] { setenv("TZ", "right/UTC", 1); },
       [] { setenv("TZ", "UTC", 1); },
   };
   ScopedTz restore("UTC");

@@ -35,11 +35,16 @@ bool plain(const struct tm& t) {
          t.tm_mday >= 1 && t.tm_mday <= month_days(t.tm_year + 1900LL, t.tm_mon);
 }
 
-// The zone's offset at instant t; an impossible value when unknown.
+// How far the local clock reads ahead of instant t, in seconds; an
+// impossible value when unknown, or during a leap second, which reads :60.
+// Not tm_gmtoff: in a zone that counts leap seconds (right/), the clock is
+// behind by those too.
 long long offset_at(long long t) {
   time_t tt = static_cast<time_t>(t);
   struct tm tm;
-  return localtime_r(&tt, &tm) ? tm.tm_gmtoff : 1LL << 40;
+  if (!localtime_r(&tt, &tm) || tm.tm_sec == 60) return 1LL << 40;
+  return days_from_civil(tm.tm_year + 1900LL, tm.tm_mon + 1, tm.tm_mday) * 86400 +
+         tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec - t;
 }
 
 // The first instant whose clock reading is `clock`, given an instant t that
