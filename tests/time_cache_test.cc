@@ -74,8 +74,10 @@ static std::vector<struct tm> clocks(Random& r) {
 
 // One cache through zones entered in every way TZ can change, each beginning in the hour
 // the one before ended in, at another offset (unset: the machine's zone). The cache is
-// asked before mktime, so that whatever instant mktime gave last does not matter.
-TEST(TimeCacheTest, SameAsMktimeInEveryZoneHoweverTzChanges) {
+// asked before mktime, so that whatever instant mktime gave last does not matter. A cache
+// of UTC times goes through the same, against timegm, which counts a right/ zone's leap
+// seconds.
+TEST(TimeCacheTest, SameAsMktimeAndTimegmInEveryZoneHoweverTzChanges) {
   static char in_place[64] = "TZ=Asia/Kathmandu";
   void (*const kChanges[])() = {
       [] { unsetenv("TZ"); },
@@ -90,14 +92,16 @@ TEST(TimeCacheTest, SameAsMktimeInEveryZoneHoweverTzChanges) {
   };
   ScopedTz restore("UTC");
   Random r(12345);
-  TimeCache cache;
+  TimeCache cache, utc;
   for (size_t zone = 0; zone < std::size(kChanges); ++zone) {
     kChanges[zone]();
     tzset();  // for localtime_r, which the clocks are made with
     for (const struct tm& t : clocks(r)) {
-      struct tm a = t, b = t;
+      struct tm a = t, b = t, c = t, d = t;
       time_t got = cache.seconds(&b), want = first_instant(mktime(&a));
       ASSERT_EQ(got, want) << "zone " << zone << ", " << std::put_time(&t, "%F %T");
+      ASSERT_EQ(utc.utc_seconds(&c), timegm(&d))
+          << "UTC, zone " << zone << ", " << std::put_time(&t, "%F %T");
     }
   }
 }

@@ -116,7 +116,7 @@ time_t seconds_of(TimeFields& field) {
   field.tm.tm_mon -= 1;  // months are written from 1
   // A UTC offset makes the reading an instant, whatever TZ says.
   return field.offset == kNoOffset ? local_seconds(&field.tm)
-                                   : timegm(&field.tm) - static_cast<time_t>(field.offset);
+                                   : utc_seconds(&field.tm) - static_cast<time_t>(field.offset);
 }
 
 }  // namespace

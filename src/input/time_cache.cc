@@ -75,7 +75,9 @@ bool TimeCache::same_hour(const struct tm& t) const {
 bool TimeCache::same_zone() const {
   if (environ != env_) return false;
   if (tz_slot_ < 0) return env_[count_] == nullptr && (count_ == 0 || env_[count_ - 1] == mark_);
-  return env_[tz_slot_] == mark_ && tz_.compare(mark_ + 3) == 0;
+  // The entry's storage is the one the value was copied from, so it holds
+  // as many bytes; memcmp of a known length saves a strlen a call.
+  return env_[tz_slot_] == mark_ && memcmp(mark_ + 3, tz_.c_str(), tz_.size() + 1) == 0;
 }
 
 // Keeps the hour of `tm` when each of its readings has its first instant at
@@ -84,15 +86,20 @@ bool TimeCache::same_zone() const {
 void TimeCache::learn(const struct tm& tm, long long clock, long long offset) {
   long long hour = clock - tm.tm_min * 60 - tm.tm_sec;
   long long start = hour - offset;
-  known_ = offset_at(start) == offset && offset_at(start + 3599) == offset;
+  bool one_offset = offset_at(start) == offset && offset_at(start + 3599) == offset;
   for (long long probe : {start - 86400, start + 86400}) {
     long long other = offset_at(probe);
     if (other > offset &&
         (offset_at(hour - other) == other || offset_at(hour + 3599 - other) == other)) {
-      known_ = false;
+      one_offset = false;
     }
   }
-  if (!known_) return;
+  known_ = false;
+  if (one_offset) keep(tm, start);
+}
+
+// Remembers the hour of `tm` as starting at `start`, and where TZ stands.
+void TimeCache::keep(const struct tm& tm, long long start) {
   year_ = tm.tm_year;
   mon_ = tm.tm_mon;
   mday_ = tm.tm_mday;
@@ -104,7 +111,7 @@ void TimeCache::learn(const struct tm& tm, long long clock, long long offset) {
   for (count_ = 0; env_ && env_[count_]; ++count_) {
     if (tz_slot_ < 0 && strncmp(env_[count_], "TZ=", 3) == 0) tz_slot_ = count_;
   }
-  if (!env_) known_ = false;  // cleared: rare enough to skip caching
+  known_ = env_ != nullptr;  // cleared: rare enough to skip caching
   mark_ = tz_slot_ >= 0 ? env_[tz_slot_] : count_ > 0 ? env_[count_ - 1] : nullptr;
   tz_ = tz_slot_ >= 0 ? mark_ + 3 : "";
 }
@@ -126,8 +133,28 @@ time_t TimeCache::seconds(struct tm* tm) {
   return static_cast<time_t>(t);
 }
 
+time_t TimeCache::utc_seconds(struct tm* tm) {
+  if (same_hour(*tm) && same_zone())
+    return static_cast<time_t>(start_ + tm->tm_min * 60 + tm->tm_sec);
+  known_ = false;
+  if (!plain(*tm)) return timegm(tm);
+  // An hour without a leap second (a zone in right/ has them) ends 3599 s
+  // after it starts.
+  struct tm first = *tm, last = *tm;
+  first.tm_min = first.tm_sec = 0;
+  last.tm_min = last.tm_sec = 59;
+  long long start = timegm(&first);
+  if (timegm(&last) - start == 3599) keep(*tm, start);
+  return known_ ? static_cast<time_t>(start + tm->tm_min * 60 + tm->tm_sec) : timegm(tm);
+}
+
+// One of each per thread: passes over big files convert times on worker threads.
 time_t local_seconds(struct tm* tm) {
-  // One per thread: passes over big files convert times on worker threads.
   thread_local TimeCache cache;
   return cache.seconds(tm);
+}
+
+time_t utc_seconds(struct tm* tm) {
+  thread_local TimeCache cache;
+  return cache.utc_seconds(tm);
 }

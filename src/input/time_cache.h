@@ -19,10 +19,16 @@ class TimeCache {
   // itself; `tm` is left as it was on the cached path.
   time_t seconds(struct tm* tm);
 
+  // timegm(tm)'s result, by the same cache: inside an hour without a leap
+  // second, a time is the hour's first instant plus its minutes and seconds.
+  // One cache serves either this or seconds(), not both.
+  time_t utc_seconds(struct tm* tm);
+
  private:
   bool same_hour(const struct tm& tm) const;
   bool same_zone() const;
   void learn(const struct tm& tm, long long clock, long long offset);
+  void keep(const struct tm& tm, long long start);
 
   // The hour known to keep one offset: its fields and its first instant.
   bool known_ = false;
@@ -37,7 +43,9 @@ class TimeCache {
   std::string tz_;              // the value of TZ
 };
 
-// TimeCache::seconds with one cache per thread, for the record reader.
+// TimeCache::seconds and utc_seconds with caches of their own per thread,
+// for the record reader.
 time_t local_seconds(struct tm* tm);
+time_t utc_seconds(struct tm* tm);
 
 #endif  // TRENDLE_INPUT_TIME_CACHE_H_
