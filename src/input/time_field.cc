@@ -303,6 +303,103 @@ void apply_meridian(struct tm& tm, int meridian) {
   if (meridian == 2 && tm.tm_hour >= 1 && tm.tm_hour <= 11) tm.tm_hour += 12;
 }
 
+// The end of a field read up to c: the hour by AM or PM, and the line's
+// first delimiter, if no number ended at it.
+void end_field(const Cursor& c, const char* first_comma, char comma, TimeFields& out) {
+  apply_meridian(out.tm, c.meridian);
+  out.comma = first_comma ? first_comma : strchr(c.p, comma);
+}
+
+// No field read yet: all 0, and daylight saving time left to the library.
+void clear_fields(TimeFields& out) {
+  memset(&out.tm, 0, sizeof out.tm);
+  out.tm.tm_isdst = -1;
+  out.unix_seconds = -1;
+  out.nanos = 0;
+  out.offset = kNoOffset;
+}
+
+// Where the number of a d m y Y H M S goes among struct tm's fields, in
+// their order; -1 for any other letter.
+int usual_slot(char letter) {
+  switch (letter) {
+    case 'S': return 0;
+    case 'M': return 1;
+    case 'H': return 2;
+    case 'd': return 3;
+    case 'm': return 4;
+    case 'y':
+    case 'Y': return 5;
+    default: return -1;
+  }
+}
+
+// Whether the line holds a '/', ':' or '-', without which no time is read:
+// most often what ended the first number is one.
+bool dated(const char* text, char first_end) {
+  return first_end == '/' || first_end == ':' || first_end == '-' || strpbrk(text, "/:-");
+}
+
+// After the usual numbers, f, p and z where the last one ended, then the
+// end of the field as the loop in get_time finds it; false where that loop
+// would read on.
+bool finish_in_place(Cursor c, int numbers, const char* tform, char comma, TimeFields& out) {
+  c = read_in_place(c, tform, comma, out);
+  if (numbers < 6 && c.i < kMaxLetters &&
+      (*c.p == '\0' || (*c.p != comma && tform[c.i] != '\0'))) {
+    return false;
+  }
+  end_field(c, nullptr, comma, out);
+  return true;
+}
+
+// The usual time field, "12/05/99 10:30:00,": digits from its first byte, a
+// number for each letter of tform, those among d m y Y H M S (six at most),
+// one byte between numbers that is neither the delimiter nor a digit, and
+// the delimiter right after the last number, or f, p and z after it
+// (".250", " PM", "+01:00"). Read as the loop in get_time reads it, in half
+// its steps; false for any other text, which that loop reads, with `out`
+// cleared again.
+bool read_usual(const char* text, const char* tform, char comma, TimeFields& out) {
+  // Stored one by one where the time cache reads them one by one: a local
+  // array copied over stalled on reading back its small stores as one.
+  int* const fields[] = {&out.tm.tm_sec,  &out.tm.tm_min, &out.tm.tm_hour,
+                         &out.tm.tm_mday, &out.tm.tm_mon, &out.tm.tm_year};
+  const char* p = text;
+  char first_end = 0;  // what ended the first number
+  for (int i = 0;; ++i) {
+    int slot = usual_slot(tform[i]);
+    unsigned n = static_cast<unsigned>(*p - '0');
+    if (slot < 0 || n > 9) break;
+    for (unsigned d; (d = static_cast<unsigned>(*++p - '0')) <= 9;) {
+      if (n > 99999999) goto general;  // past what an int holds, soon
+      n = n * 10 + d;
+    }
+    if (i == 0) first_end = *p;
+    if (slot == 5) n = tform[i] == 'Y' ? n - 1900 : n <= 69 ? n + 100 : n;
+    *fields[slot] = static_cast<int>(n);
+    if (*p == comma) {
+      // After the sixth number or the last letter the loop stops at the
+      // delimiter, unless the line ends right after it.
+      if (i < 5 && (tform[i + 1] != '\0' || p[1] == '\0')) break;
+      if (!dated(text, first_end)) break;
+      out.comma = p;
+      return true;
+    }
+    if (*p == '\0') break;
+    if (reads_in_place(tform[i + 1])) {
+      Cursor c{.p = p + 1, .mark = p, .i = i + 1, .meridian = 0};
+      if (dated(text, first_end) && finish_in_place(c, i + 1, tform, comma, out)) return true;
+      break;
+    }
+    if (i == 5) break;
+    ++p;
+  }
+general:
+  clear_fields(out);
+  return false;
+}
+
 }  // namespace
 
 bool reads_unix_time(const char* tform) {
@@ -326,11 +423,8 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   const char* tform = settings.tform;
   const char comma = settings.delimiter;
   const int units = settings.unit_digits;
-  memset(&out.tm, 0, sizeof out.tm);
-  out.tm.tm_isdst = -1;
-  out.unix_seconds = -1;
-  out.nanos = 0;
-  out.offset = kNoOffset;
+  clear_fields(out);
+  if (read_usual(text, tform, comma, out)) return TimeField::read;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
@@ -360,7 +454,6 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
     if (reads_in_place(tform[c.i])) c = read_in_place(c, tform, comma, out);
   }
   if (numbers == 0) return TimeField::unreadable;
-  apply_meridian(out.tm, c.meridian);
-  out.comma = first_comma ? first_comma : strchr(c.p, comma);
+  end_field(c, first_comma, comma, out);
   return TimeField::read;
 }
