@@ -1,5 +1,6 @@
 #include "input/value_parse.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,10 @@ namespace {
 // Every power of ten a double holds exactly.
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// The nearest doubles to the negative powers, 1e-k.
+constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                    1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                    1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 constexpr int kMaxPow10 = 22;
 constexpr size_t kMaxDigits = 19;           // still fits in uint64_t
 constexpr uint64_t kMaxExact = 1ull << 53;  // every integer up to here is a double
@@ -42,6 +47,19 @@ const char* read_exponent(const char* p, int* exponent) {
   }
   *exponent = negative ? -n : n;
   return q;
+}
+
+// d / 10^k rounded to float as the double quotient would round. A division
+// waits about four times as long as a multiplication, so d is multiplied by
+// the nearest double to 10^-k: within 2.5 double steps of the correctly
+// rounded quotient, so that both round to the same float unless they lie
+// within that of a halfway point between floats, where the division is made.
+double rounded_quotient(double d, int k) {
+  double q = d * kInversePow10[k];
+  constexpr uint64_t kBelowFloat = (1ull << 29) - 1;  // the bits a float drops
+  constexpr uint64_t kHalf = 1ull << 28, kMargin = 4;
+  uint64_t dropped = std::bit_cast<uint64_t>(q) & kBelowFloat;
+  return dropped - (kHalf - kMargin) <= 2 * kMargin ? d / kPow10[k] : q;
 }
 
 }  // namespace
@@ -83,6 +101,10 @@ float parse_value(const char* text, const char** end) {
   }
   // Both operands are exact, so the one rounding is strtod's own.
   double d = static_cast<double>(mantissa);
-  d = power < 0 ? d / kPow10[-power] : d * kPow10[power];
+  if (power >= 0) {
+    d *= kPow10[power];
+  } else {
+    d = rounded_quotient(d, -power);
+  }
   return static_cast<float>(negative ? -d : d);
 }
