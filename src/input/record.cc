@@ -56,6 +56,10 @@ bool read_cell(const char* cell, const Settings& set, float& value, const char**
   return read != text;
 }
 
+bool ends_line(const char* p) {
+  return p[0] == '\0' || (p[0] == '\n' && p[1] == '\0');
+}
+
 // The values after the time field, each after its delimiter `comma`.
 // Flattened: parse_value, called from several places, is inlined here, where
 // the usual layout spends its time (a sixth more CPU time on 32 series).
@@ -64,8 +68,9 @@ bool read_cell(const char* cell, const Settings& set, float& value, const char**
   int col = 0;
   for (; comma && col < kMaxSeries; ++col) {
     s.flags[col] = read_cell(comma + 1, set, s.values[col], &comma);
-    // A number holds no delimiter, so the next one is at or after its end.
-    if (*comma != delimiter) comma = strchr(comma, delimiter);
+    // A number holds no delimiter, so the next one is at or after its end;
+    // a line's last number is usually right before its end, "\n\0".
+    if (*comma != delimiter) comma = ends_line(comma) ? nullptr : strchr(comma, delimiter);
   }
   s.columns = col;
 }
@@ -147,10 +152,15 @@ time_t seconds_of(TimeFields& field) {
   s.nanos = field.nanos;
   s.time = seconds_of(field);
 
-  memset(s.flags, 0, sizeof s.flags);
   if (set.cells.empty()) {
+    // The flags from s.columns on are 0 already: only those of columns the
+    // last record had and this one lacks are cleared. A memset of all 32
+    // became a string instruction that took 7% of a record's time to start.
+    int before = s.columns;
     read_columns(field.comma, set, s);
+    for (int col = s.columns; col < before; ++col) s.flags[col] = 0;
   } else {
+    memset(s.flags, 0, sizeof s.flags);
     s.columns = 0;
     read_fields(line, set, s);
   }

@@ -18,7 +18,9 @@ enum class Line { record, skipped, unreadable };
 
 // Takes one line into s: for a record its time, its columns' values and flags
 // (flags from s.columns on are 0); nothing changes for a skipped line or one
-// whose time field cannot be read. A bad tform letter raises its banner.
+// whose time field cannot be read. A bad tform letter raises its banner. The
+// flags of s from s.columns on must be 0, as a new Sample's and as every
+// call leaves them.
 Line parse_record(const char* line, const Settings& set, Sample& s);
 
 // The time `text` holds, read as a record's time field is (the tform, -u);
