@@ -319,19 +319,52 @@ void clear_fields(TimeFields& out) {
   out.offset = kNoOffset;
 }
 
-// Where the number of a d m y Y H M S goes among struct tm's fields, in
-// their order; -1 for any other letter.
-int usual_slot(char letter) {
+// Where the number of a d m y Y H M S goes in tm; null for any other letter.
+int* usual_field(struct tm& tm, char letter) {
   switch (letter) {
-    case 'S': return 0;
-    case 'M': return 1;
-    case 'H': return 2;
-    case 'd': return 3;
-    case 'm': return 4;
+    case 'd':
+      return &tm.tm_mday;
+    case 'm':
+      return &tm.tm_mon;
     case 'y':
-    case 'Y': return 5;
-    default: return -1;
+    case 'Y':
+      return &tm.tm_year;
+    case 'H':
+      return &tm.tm_hour;
+    case 'M':
+      return &tm.tm_min;
+    case 'S':
+      return &tm.tm_sec;
+    default:
+      return nullptr;
   }
+}
+
+// The number at p for a d m y Y H M S, nine digits at most, stored as
+// store_field stores it (straight into tm: gathered in an array and copied
+// over, the small stores stalled on being read back as one), with p moved
+// past it; false for any other letter or text.
+bool usual_number(const char*& p, char letter, struct tm& tm) {
+  int* field = usual_field(tm, letter);
+  unsigned n = static_cast<unsigned>(*p - '0');
+  if (!field || n > 9) return false;
+  for (unsigned d; (d = static_cast<unsigned>(*++p - '0')) <= 9;) {
+    if (n > 99999999) return false;  // past what an int holds, soon
+    n = n * 10 + d;
+  }
+  *field = static_cast<int>(letter == 'Y' ? n - 1900 : letter == 'y' && n <= 69 ? n + 100 : n);
+  return true;
+}
+
+// b: the month name looked for from `from`, where the last number ended,
+// with p moved past it; false when there is none, or a digit right after it
+// (the next number begins a byte after the name).
+bool usual_month(const char*& p, const char* from, char comma, struct tm& tm) {
+  int month;
+  p = find_month(from, comma, &month);
+  if (month == 0 || is_digit(*p)) return false;
+  tm.tm_mon = month;
+  return true;
 }
 
 // Whether the line holds a '/', ':' or '-', without which no time is read:
@@ -345,8 +378,7 @@ bool dated(const char* text, char first_end) {
 // would read on.
 bool finish_in_place(Cursor c, int numbers, const char* tform, char comma, TimeFields& out) {
   c = read_in_place(c, tform, comma, out);
-  if (numbers < 6 && c.i < kMaxLetters &&
-      (*c.p == '\0' || (*c.p != comma && tform[c.i] != '\0'))) {
+  if (numbers < 6 && c.i < kMaxLetters && (*c.p == '\0' || (*c.p != comma && tform[c.i] != '\0'))) {
     return false;
   }
   end_field(c, nullptr, comma, out);
@@ -354,30 +386,22 @@ bool finish_in_place(Cursor c, int numbers, const char* tform, char comma, TimeF
 }
 
 // The usual time field, "12/05/99 10:30:00,": digits from its first byte, a
-// number for each letter of tform, those among d m y Y H M S (six at most),
-// one byte between numbers that is neither the delimiter nor a digit, and
-// the delimiter right after the last number, or f, p and z after it
-// (".250", " PM", "+01:00"). Read as the loop in get_time reads it, in half
-// its steps; false for any other text, which that loop reads, with `out`
-// cleared again.
+// number for each letter of tform, those among d m y Y H M S or a month name
+// for b (six at most), one byte between them that is neither the delimiter
+// nor a digit, and the delimiter right after the last one, or f, p and z
+// after it (".250", " PM", "+01:00"). Read as the loop in get_time reads it,
+// in half its steps; false for any other text, which that loop reads, with
+// `out` cleared again.
 bool read_usual(const char* text, const char* tform, char comma, TimeFields& out) {
-  // Stored one by one where the time cache reads them one by one: a local
-  // array copied over stalled on reading back its small stores as one.
-  int* const fields[] = {&out.tm.tm_sec,  &out.tm.tm_min, &out.tm.tm_hour,
-                         &out.tm.tm_mday, &out.tm.tm_mon, &out.tm.tm_year};
   const char* p = text;
-  char first_end = 0;  // what ended the first number
+  char first_end = 0;  // what ended the first number or name
   for (int i = 0;; ++i) {
-    int slot = usual_slot(tform[i]);
-    unsigned n = static_cast<unsigned>(*p - '0');
-    if (slot < 0 || n > 9) break;
-    for (unsigned d; (d = static_cast<unsigned>(*++p - '0')) <= 9;) {
-      if (n > 99999999) goto general;  // past what an int holds, soon
-      n = n * 10 + d;
+    bool name = tform[i] == 'b';
+    if (name ? !usual_month(p, i == 0 ? p : p - 1, comma, out.tm)
+             : !usual_number(p, tform[i], out.tm)) {
+      break;
     }
     if (i == 0) first_end = *p;
-    if (slot == 5) n = tform[i] == 'Y' ? n - 1900 : n <= 69 ? n + 100 : n;
-    *fields[slot] = static_cast<int>(n);
     if (*p == comma) {
       // After the sixth number or the last letter the loop stops at the
       // delimiter, unless the line ends right after it.
@@ -388,14 +412,13 @@ bool read_usual(const char* text, const char* tform, char comma, TimeFields& out
     }
     if (*p == '\0') break;
     if (reads_in_place(tform[i + 1])) {
-      Cursor c{.p = p + 1, .mark = p, .i = i + 1, .meridian = 0};
+      Cursor c{.p = name ? p : p + 1, .mark = p, .i = i + 1, .meridian = 0};
       if (dated(text, first_end) && finish_in_place(c, i + 1, tform, comma, out)) return true;
       break;
     }
     if (i == 5) break;
     ++p;
   }
-general:
   clear_fields(out);
   return false;
 }
