@@ -87,6 +87,8 @@ TEST(TimeCacheTest, SameAsMktimeAndTimegmInEveryZoneHoweverTzChanges) {
       [] { unsetenv("TRENDLE_X"), setenv("TZ", "Australia/Lord_Howe", 1); },  // the freed place
       [] { putenv(in_place); },
       [] { strcpy(in_place + 3, kOddZone); },  // the put string rewritten
+      [] { strcpy(in_place + 3, "EST"); },
+      [] { strcpy(in_place + 3, "EST5EDT"); },  // longer, with the same start
       [] { setenv("TZ", "right/UTC", 1); },
       [] { setenv("TZ", "UTC", 1); },
   };
