@@ -1,5 +1,6 @@
 #include "input/time_field.h"
 
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -319,40 +320,32 @@ void clear_fields(TimeFields& out) {
   out.offset = kNoOffset;
 }
 
-// Where the number of a d m y Y H M S goes in tm; null for any other letter.
-int* usual_field(struct tm& tm, char letter) {
-  switch (letter) {
-    case 'd':
-      return &tm.tm_mday;
-    case 'm':
-      return &tm.tm_mon;
-    case 'y':
-    case 'Y':
-      return &tm.tm_year;
-    case 'H':
-      return &tm.tm_hour;
-    case 'M':
-      return &tm.tm_min;
-    case 'S':
-      return &tm.tm_sec;
-    default:
-      return nullptr;
-  }
+// What read_usual does with each byte of tform: the number of a d m y Y H M
+// S goes to read_usual's fields[0] to [5] (struct tm's order), b reads a
+// month name, f p z are read in place, and any other byte ends its reading.
+enum : signed char { kYear = 5, kName = 6, kNotUsual = -1, kInPlace = -2 };
+constexpr auto kUsual = [] {
+  std::array<signed char, 256> t{};
+  t.fill(kNotUsual);
+  t['S'] = 0, t['M'] = 1, t['H'] = 2, t['d'] = 3, t['m'] = 4, t['y'] = t['Y'] = kYear;
+  t['b'] = kName;
+  t['f'] = t['p'] = t['z'] = kInPlace;
+  return t;
+}();
+
+signed char usual(char letter) {
+  return kUsual[static_cast<unsigned char>(letter)];
 }
 
-// The number at p for a d m y Y H M S, nine digits at most, stored as
-// store_field stores it (straight into tm: gathered in an array and copied
-// over, the small stores stalled on being read back as one), with p moved
-// past it; false for any other letter or text.
-bool usual_number(const char*& p, char letter, struct tm& tm) {
-  int* field = usual_field(tm, letter);
-  unsigned n = static_cast<unsigned>(*p - '0');
-  if (!field || n > 9) return false;
+// The digits at p, nine at most (all an int surely holds), with p moved past
+// them; false for more.
+bool small_number(const char*& p, unsigned& n) {
+  n = static_cast<unsigned>(*p - '0');
+  if (n > 9) return false;
   for (unsigned d; (d = static_cast<unsigned>(*++p - '0')) <= 9;) {
-    if (n > 99999999) return false;  // past what an int holds, soon
+    if (n > 99999999) return false;
     n = n * 10 + d;
   }
-  *field = static_cast<int>(letter == 'Y' ? n - 1900 : letter == 'y' && n <= 69 ? n + 100 : n);
   return true;
 }
 
@@ -360,10 +353,9 @@ bool usual_number(const char*& p, char letter, struct tm& tm) {
 // with p moved past it; false when there is none, or a digit right after it
 // (the next number begins a byte after the name).
 bool usual_month(const char*& p, const char* from, char comma, struct tm& tm) {
-  int month;
-  p = find_month(from, comma, &month);
-  if (month == 0 || is_digit(*p)) return false;
-  tm.tm_mon = month;
+  Cursor c{.p = p, .mark = from, .i = 0, .meridian = 0};
+  if (!read_month(c, comma, tm) || is_digit(*c.p)) return false;
+  p = c.p;
   return true;
 }
 
@@ -393,13 +385,23 @@ bool finish_in_place(Cursor c, int numbers, const char* tform, char comma, TimeF
 // in half its steps; false for any other text, which that loop reads, with
 // `out` cleared again.
 bool read_usual(const char* text, const char* tform, char comma, TimeFields& out) {
+  // Stored one by one where the time cache reads them one by one: gathered
+  // in an array and copied over, the small stores stalled on being read back
+  // as one.
+  int* const fields[] = {&out.tm.tm_sec,  &out.tm.tm_min, &out.tm.tm_hour,
+                         &out.tm.tm_mday, &out.tm.tm_mon, &out.tm.tm_year};
   const char* p = text;
   char first_end = 0;  // what ended the first number or name
   for (int i = 0;; ++i) {
-    bool name = tform[i] == 'b';
-    if (name ? !usual_month(p, i == 0 ? p : p - 1, comma, out.tm)
-             : !usual_number(p, tform[i], out.tm)) {
+    int what = usual(tform[i]);
+    unsigned n;
+    if (what == kName) {
+      if (!usual_month(p, i == 0 ? p : p - 1, comma, out.tm)) break;
+    } else if (what < 0 || !small_number(p, n)) {
       break;
+    } else {
+      if (what == kYear) n = tform[i] == 'Y' ? n - 1900 : n <= 69 ? n + 100 : n;
+      *fields[what] = static_cast<int>(n);
     }
     if (i == 0) first_end = *p;
     if (*p == comma) {
@@ -411,8 +413,8 @@ bool read_usual(const char* text, const char* tform, char comma, TimeFields& out
       return true;
     }
     if (*p == '\0') break;
-    if (reads_in_place(tform[i + 1])) {
-      Cursor c{.p = name ? p : p + 1, .mark = p, .i = i + 1, .meridian = 0};
+    if (usual(tform[i + 1]) == kInPlace) {
+      Cursor c{.p = what == kName ? p : p + 1, .mark = p, .i = i + 1, .meridian = 0};
       if (dated(text, first_end) && finish_in_place(c, i + 1, tform, comma, out)) return true;
       break;
     }
