@@ -16,6 +16,7 @@ constexpr double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e
                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 constexpr int kMaxPow10 = 22;
 constexpr size_t kMaxDigits = 19;           // still fits in uint64_t
+constexpr size_t kExactDigits = 15;         // below 2^53, so exact in a double
 constexpr uint64_t kMaxExact = 1ull << 53;  // every integer up to here is a double
 constexpr int kExponentCap = 100000;        // far beyond any finite result
 
@@ -32,6 +33,14 @@ float slow_path(const char* text, const char** end) {
   double d = strtod(text, &e);
   *end = e;
   return static_cast<float>(d);
+}
+
+// Appends the digits from p on to m, returning where they end. Bytes taken
+// unsigned, so that the test for a digit is its value: a tenth fewer
+// instructions a cell than two comparisons.
+const char* add_digits(const char* p, uint64_t& m) {
+  for (unsigned d; (d = static_cast<unsigned char>(*p) - 0u - '0') <= 9; ++p) m = m * 10 + d;
+  return p;
 }
 
 // The optional exponent after a mantissa at p; p itself when there is none.
@@ -74,14 +83,21 @@ float parse_value(const char* text, const char** end) {
   // The mantissa may wrap past 19 digits; such a text goes to strtod below.
   uint64_t mantissa = 0;
   const char* first = p;
-  for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  p = add_digits(p, mantissa);
   size_t digits = p - first;
   size_t fraction = 0;
   if (*p == '.') {
-    const char* dot = p++;
-    for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    const char* dot = p;
+    p = add_digits(p + 1, mantissa);
     fraction = p - dot - 1;
     digits += fraction;
+  }
+  // The usual cell: a few digits (their value exact in a double), no exponent.
+  if (digits - 1 < kExactDigits && *p != 'e' && *p != 'E') {
+    *end = p;
+    double d = static_cast<double>(mantissa);
+    if (fraction > 0) d = rounded_quotient(d, static_cast<int>(fraction));
+    return static_cast<float>(negative ? -d : d);
   }
   if (digits == 0) {
     if (*first == 'i' || *first == 'I' || *first == 'n' || *first == 'N') {
