@@ -1,14 +1,15 @@
 #!/bin/sh
 # Times the release build on small logs against a bare gd program drawing the
 # same kind of chart (the floor), then on generated big logs at 1600x900 and,
-# when gnuplot is installed, gnuplot drawing the same chart, side by side.
+# when gnuplot is installed, gnuplot drawing the same chart, side by side; then
+# every option and tform letter on the 1M x 4 log, against the run without.
 #   scripts/bench.sh [--big | --small] [--runs=N] [--small-runs=N] [--gnuplot-runs=N]
 #                    [--no-gnuplot] [--dir=DIR] [--tool=PATH]
 # --big adds the 10M x 4 log, --small leaves the big logs out; --tool times
 # another build of the tool. Logs are written once to DIR (default
-# /tmp/trendle-bench) and reused. Small runs are timed by the CPU time (user +
-# system) of each process, the tool and the floor taken in turn; big runs by
-# wall seconds. Times are medians, with TZ unset as cron runs the tool; peak is
+# /tmp/trendle-bench) and reused. Runs are timed by the CPU time (user + system)
+# of each process, the tool and the floor taken in turn; big runs by wall
+# seconds too. Times are medians, with TZ unset as cron runs the tool; peak is
 # the maximum resident set size.
 set -eu
 cd "$(dirname "$0")/.."
@@ -36,10 +37,6 @@ for arg in "$@"; do
   esac
 done
 command -v gnuplot >/dev/null 2>&1 || use_gnuplot=0
-if [ ! -x /usr/bin/time ]; then
-  echo "bench: /usr/bin/time is needed for the peak memory (apt-get install time)" >&2
-  exit 1
-fi
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRENDLE_TESTS=OFF >/dev/null
 cmake --build build/release -j 2 >/dev/null
@@ -51,16 +48,17 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # run_timed OUTFILE CMD...: runs CMD once with TZ unset and appends
-# "wall_seconds peak_kb" to OUTFILE.
+# "wall_microseconds peak_kb cpu_microseconds" to OUTFILE.
 run_timed() {
   out=$1; shift
   t0=$(date +%s%N)
-  env -u TZ /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>"$work/err" || {
+  cpu=$(env -u TZ "$cputime" "$@" 2>"$work/err") || {
     cat "$work/err" >&2
+    echo "bench: $* failed" >&2
     exit 1
   }
   t1=$(date +%s%N)
-  echo "$(( (t1 - t0) / 1000 )) $(tail -n 1 "$work/rss")" >>"$out"
+  echo "$(( (t1 - t0) / 1000 )) ${cpu#* } ${cpu% *}" >>"$out"
 }
 
 # median FILE COLUMN: the median of a column of numbers.
@@ -118,8 +116,8 @@ if [ "$big" = -1 ]; then
   logs=
 else
   echo
-  printf '| log | size | gnuplot | gnuplot peak | trendle | trendle peak | rows/s | MB/s | ratio |\n'
-  printf '|---|---|---|---|---|---|---|---|---|\n'
+  printf '| log | size | gnuplot | gnuplot peak | trendle | trendle CPU | trendle peak | rows/s | MB/s | ratio |\n'
+  printf '|---|---|---|---|---|---|---|---|---|---|\n'
 fi
 for size in $logs; do
   rows=${size%x*}
@@ -139,6 +137,7 @@ for size in $logs; do
   done
   t_us=$(median "$work/t" 1)
   t_kb=$(median "$work/t" 2)
+  t_cpu=$(median "$work/t" 3)
 
   g_col="-"; gp_col="-"; ratio="-"
   if [ "$use_gnuplot" = 1 ]; then
@@ -156,78 +155,86 @@ for size in $logs; do
     ratio=$(awk -v g="$g_us" -v t="$t_us" 'BEGIN { printf "%.1fx", g / t }')
   fi
   awk -v name="$(( rows / 1000000 ))M rows x $series series" -v b="$bytes" -v r="$rows" \
-      -v u="$t_us" -v k="$t_kb" -v g="$g_col" -v gp="$gp_col" -v ratio="$ratio" 'BEGIN {
+      -v u="$t_us" -v c="$t_cpu" -v k="$t_kb" -v g="$g_col" -v gp="$gp_col" -v ratio="$ratio" 'BEGIN {
     s = u / 1e6
-    printf "| %s | %.0f MB | %s | %s | %.3f s | %.1f MB | %.1fM | %.0f | %s |\n",
-           name, b / 1e6, g, gp, s, k / 1024, r / s / 1e6, b / 1e6 / s, ratio
+    printf "| %s | %.0f MB | %s | %s | %.3f s | %.3f s | %.1f MB | %.1fM | %.0f | %s |\n",
+           name, b / 1e6, g, gp, s, c / 1e6, k / 1024, r / s / 1e6, b / 1e6 / s, ratio
   }'
 done
-# The reading options on the 1M x 32 log, against the default run on it: the
-# log with ';' for ',' under -d ';', and the default layout's 32 series listed
-# with -c (all of them, in field order; two, the last and the first).
-median_run() {  # CMD...: the median wall microseconds of runs runs
+
+# variant NAME: the 1M x 4 log rewritten by hand for an option or a tform
+# letter (each the same chart as the log itself, bar the unit's fraction),
+# written once beside it.
+variant() {
+  out=$dir/log-1000000x4-$1.csv
+  [ -s "$out" ] && return 0
+  in=$dir/log-1000000x4.csv
+  case $1 in
+    years) awk -F, -v OFS=, '/^[0-9]/ { $1 = substr($1, 1, 6) "20" substr($1, 7) } 1' "$in" ;;
+    fractions) awk -F, -v OFS=, '/^[0-9]/ { $1 = $1 sprintf(".%03d", NR * 37 % 1000) } 1' "$in" ;;
+    meridian) awk -F, -v OFS=, '/^[0-9]/ { split($1, a, " "); split(a[2], t, ":"); h = t[1] + 0
+        $1 = a[1] " " sprintf("%02d:%s:%s %s", h % 12 ? h % 12 : 12, t[2], t[3], h < 12 ? "AM" : "PM") } 1' "$in" ;;
+    offsets) awk -F, -v OFS=, '/^[0-9]/ { $1 = $1 "+00:00" } 1' "$in" ;;
+    months) awk -F, -v OFS=, 'BEGIN { split("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec", mon, " ") }
+        /^[0-9]/ { split($1, a, /[\/ ]/); $1 = a[1] " " mon[a[2] + 0] " " a[3] " " a[4] } 1' "$in" ;;
+    unix|unix-ms) awk -F, -v OFS=, -v ms="$([ "$1" = unix-ms ] && echo 1)" '
+        function days(y, m, d) { y -= m <= 2; era = int(y / 400); yoe = y - era * 400
+          doy = int((153 * (m > 2 ? m - 3 : m + 9) + 2) / 5) + d - 1
+          return era * 146097 + yoe * 365 + int(yoe / 4) - int(yoe / 100) + doy - 719468 }
+        /^[0-9]/ { split($1, a, /[\/ :]/)
+          $1 = days(2000 + a[3], a[2] + 0, a[1] + 0) * 86400 + a[4] * 3600 + a[5] * 60 + a[6]
+          if (ms) $1 = $1 sprintf("%03d", NR * 37 % 1000) } 1' "$in" ;;
+    semicolons) tr , ';' <"$in" ;;
+    decimal-commas) tr ,. ';,' <"$in" ;;
+    moved) awk -F, -v OFS=, '/^[0-9]/ { t = $1; $1 = $2; $2 = t } 1' "$in" ;;
+    header) awk 'NR == 1 { print "time,a,b,c,d"; next } 1' "$in" ;;
+  esac >"$out.part"
+  mv "$out.part" "$out"
+}
+
+# The median CPU microseconds of runs runs of the tool with these arguments.
+median_cpu() {
   : >"$work/o"
   i=0
   while [ $i -lt "$runs" ]; do
-    run_timed "$work/o" "$@"
+    run_timed "$work/o" "$tool" "$@"
     i=$((i + 1))
   done
-  median "$work/o" 1
+  median "$work/o" 3
 }
-# A build from before the options has no --version: the table is left out.
-if [ "$big" != -1 ] && "$tool" --version >/dev/null 2>&1; then
-  log=$dir/log-1000000x32.csv
-  semi=$dir/log-1000000x32-semicolons.csv
-  [ -s "$semi" ] || tr , ';' <"$log" >"$semi"
-  base=$(median_run "$tool" "$log" "$work/o.png" 1600 900)
-  echo
-  printf '| 1M rows x 32 series | trendle | ratio to no option |\n|---|---|---|\n'
-  for row in "-d ;|$semi" "-c 2-33|$log" "-c 33,2|$log"; do
-    # The options are words without blanks: split them as the shell would.
-    set -- ${row%|*}
-    u=$(median_run "$tool" "$@" "${row#*|}" "$work/o.png" 1600 900)
-    awk -v name="${row%|*}" -v u="$u" -v b="$base" \
-      'BEGIN { printf "| %s | %.3f s | %.2fx |\n", name, u / 1e6, u / b }'
-  done
-  awk -v b="$base" 'BEGIN { printf "| no option | %.3f s | 1.00x |\n", b / 1e6 }'
-fi
-# Fractions of a second on the 1M x 4 log: the log with ".mmm" after every time, read with
-# dmyHMSf, against the log itself read as usual. A build without f charts a banner: left out.
-if [ "$big" != -1 ] && "$tool" --help 2>/dev/null | grep -q '^f '; then
-  log=$dir/log-1000000x4.csv
-  frac=$dir/log-1000000x4-fractions.csv
-  [ -s "$frac" ] || awk -F, -v OFS=, '/^[0-9]/ { $1 = $1 sprintf(".%03d", NR * 37 % 1000) } 1' \
-    "$log" >"$frac"
-  base=$(median_run "$tool" "$log" "$work/o.png" 1600 900)
-  u=$(median_run "$tool" "$frac" "$work/o.png" 1600 900 dmyHMSf)
-  echo
-  printf '| 1M rows x 4 series | trendle | ratio |\n|---|---|---|\n'
-  awk -v u="$u" -v b="$base" 'BEGIN {
-    printf "| dmyHMS | %.3f s | 1.00x |\n| dmyHMSf, .mmm fractions | %.3f s | %.2fx |\n",
-           b / 1e6, u / 1e6, u / b
-  }'
-fi
-# The view options on the 1M x 4 log, against the default run on it; --last on the log gzipped,
-# which is read through once more, against the default run on that. Left out for a build
-# without them.
-if [ "$big" != -1 ] && "$tool" --help 2>/dev/null | grep -q -- '--panels'; then
+
+# Every option and tform letter on the 1M x 4 log (or on it rewritten for
+# them), against the run without: "options|log variant or file or gzip|tform".
+# --last reads the log gzipped a third time: it is set against the default run
+# on that. Options are words without blanks, split as the shell splits them.
+if [ "$big" != -1 ]; then
   log=$dir/log-1000000x4.csv
   gz=$dir/log-1000000x4.csv.gz
   [ -s "$gz" ] || gzip -c "$log" >"$gz"
-  base=$(median_run "$tool" "$log" "$work/o.png" 1600 900)
-  gz_base=$(median_run "$tool" "$gz" "$work/o.png" 1600 900)
+  base=$(median_cpu "$log" "$work/o.png" 1600 900)
+  gz_base=$(median_cpu "$gz" "$work/o.png" 1600 900)
   echo
-  printf '| 1M rows x 4 series | trendle | ratio to no option |\n|---|---|---|\n'
-  for row in "--panels|file" "-r 3,5|file" "--min=-50 --max=50|file" "-g|file" "--last=1d|file" \
-             "--last=1d|gzip" "--last=12d|gzip"; do
-    set -- ${row%|*}
-    if [ "${row#*|}" = gzip ]; then in=$gz b=$gz_base; else in=$log b=$base; fi
-    u=$(median_run "$tool" "$@" "$in" "$work/o.png" 1600 900)
-    awk -v name="${row%|*}, ${row#*|}" -v u="$u" -v b="$b" \
-      'BEGIN { printf "| %s | %.3f s | %.2fx |\n", name, u / 1e6, u / b }'
+  printf '| 1M rows x 4 series | log | trendle CPU | ratio to no option |\n|---|---|---|---|\n'
+  for row in "|years|dmYHMS" "|fractions|dmyHMSf" "|meridian|dmyHMSp" "|offsets|dmyHMSz" \
+             "|months|dbyHMS" "|unix|s" "-u ms|unix-ms|s" "-d ;|semicolons|" \
+             "-d ; --decimal-comma|decimal-commas|" "-t 2|moved|" "-c 5,2|file|" \
+             "--skip=1|file|" "-H|header|" "--panels|file|" "-r 3,5|file|" \
+             "--min=-50 --max=50|file|" "-g|file|" "--from=03/01/23-00:00:00 --to=09/01/23-00:00:00|file|" \
+             "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|"; do
+    options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
+    case $kind in
+      file) in=$log b=$base ;;
+      gzip) in=$gz b=$gz_base ;;
+      *) variant "$kind"; in=$dir/log-1000000x4-$kind.csv b=$base ;;
+    esac
+    # shellcheck disable=SC2086
+    u=$(median_cpu $options "$in" "$work/o.png" 1600 900 $tform)
+    awk -v name="${options:-$tform}" -v kind="$kind" -v u="$u" -v b="$b" \
+      'BEGIN { printf "| %s | %s | %.3f s | %.2fx |\n", name, kind, u / 1e6, u / b }'
   done
-  awk -v b="$base" -v g="$gz_base" \
-    'BEGIN { printf "| no option, file | %.3f s | 1.00x |\n| no option, gzip | %.3f s | 1.00x |\n", b / 1e6, g / 1e6 }'
+  awk -v b="$base" -v g="$gz_base" 'BEGIN {
+    printf "| no option | file | %.3f s | 1.00x |\n| no option | gzip | %.3f s | 1.00x |\n", b / 1e6, g / 1e6
+  }'
 fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); small runs: $small_runs," \
      "trendle runs: $runs, gnuplot runs: $gnuplot_runs"
