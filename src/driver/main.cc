@@ -7,15 +7,15 @@
 #include "driver/driver.h"
 
 int main(int argc, char** argv) {
+  // With TZ unset the C library looks at /etc/localtime again on every
+  // mktime, a system call each; naming the same file reads it once.
+  setenv("TZ", ":/etc/localtime", 0);
   // Address space as a limit on it (ulimit -v) counts it, so that a file read
   // by threads is charted wherever a pipe read by one thread is. Threads
   // share one heap (one of their own reserves 64 MB) and a small stack (they
   // read lines, they do not recurse). A buffer grown for a long line goes
   // straight back to the system when given back, rather than raising the
   // threshold and leaving the next line's smaller steps behind in the heap.
-  // With TZ unset the C library looks at /etc/localtime again on every
-  // mktime, a system call each; naming the same file reads it once.
-  setenv("TZ", ":/etc/localtime", 0);
   mallopt(M_ARENA_MAX, 1);
   mallopt(M_MMAP_THRESHOLD, 256 << 10);
   pthread_attr_t threads;
