@@ -482,3 +482,8 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   end_field(c, first_comma, comma, out);
   return TimeField::read;
 }
+
+bool get_usual_time(const char* field, const Settings& settings, TimeFields& out) {
+  clear_fields(out);
+  return read_usual(field, settings.tform, settings.delimiter, out);
+}
