@@ -12,7 +12,9 @@ void Settings::settle() {
   // letters, signs, points and brackets: a delimiter it could read past, or a
   // decimal comma, needs the value cut out first.
   auto c = static_cast<unsigned char>(delimiter);
-  cut_cells = decimal_comma || isspace(c) || isalnum(c) || strchr(".+-_()", c);
+  bool readable = isspace(c) || isalnum(c) || strchr(".+-_()", c);
+  cut_cells = decimal_comma || readable;
+  comma_cells = decimal_comma && !readable && c != ',';
 }
 
 int Settings::field_of(int n) const {

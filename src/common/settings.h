@@ -51,7 +51,8 @@ struct Settings {
 
   // Derived by settle() from the above, for the record reader.
   std::vector<std::pair<int, int>> cells;  // (field, series) of columns, in field order
-  bool cut_cells = false;  // a value must be cut at its delimiter and copied to be read
+  bool cut_cells = false;    // a value must be cut at its delimiter and copied to be read
+  bool comma_cells = false;  // cut only for its decimal comma: a usual one is read in place
   void settle();
 
   // The field series n is read from; 0 when there is no series n.

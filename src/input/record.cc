@@ -42,7 +42,11 @@ bool read_cell(const char* cell, const Settings& set, float& value, const char**
     value = parse_value(text, end);
     return *end != text;
   }
-  // A value cut at its delimiter, its decimal comma a point.
+  // The usual number with a decimal comma reads no delimiter: it is read
+  // where it stands (copied, decimal commas took 1.40 times the default's
+  // CPU time on the 1M x 4 log). Any other is cut at its delimiter, its
+  // decimal comma made a point.
+  if (set.comma_cells && parse_usual_value(open_quote(cell), ',', value, end)) return true;
   const char* stop = strchr(cell, set.delimiter);
   if (!stop) stop = cell + strlen(cell);
   std::string& copy = cut_value.text;

@@ -73,7 +73,38 @@ double rounded_quotient(double d, int k) {
 
 }  // namespace
 
+bool parse_usual_value(const char* text, char point, float& value, const char** end) {
+  const char* p = text;
+  while (is_space(*p)) ++p;
+  bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (*p == '0' && (p[1] == 'x' || p[1] == 'X')) return false;
+  uint64_t mantissa = 0;
+  const char* first = p;
+  p = add_digits(p, mantissa);
+  size_t digits = p - first;
+  size_t fraction = 0;
+  bool pointed = *p == point;
+  if (pointed) {
+    const char* dot = p;
+    p = add_digits(p + 1, mantissa);
+    fraction = p - dot - 1;
+    digits += fraction;
+  }
+  // A few digits (their value exact in a double) and no exponent; nor a '.'
+  // that strtod would take for the point a decimal comma was not.
+  if (digits - 1 >= kExactDigits || *p == 'e' || *p == 'E') return false;
+  if (!pointed && *p == '.') return false;
+  *end = p;
+  double d = static_cast<double>(mantissa);
+  if (fraction > 0) d = rounded_quotient(d, static_cast<int>(fraction));
+  value = static_cast<float>(negative ? -d : d);
+  return true;
+}
+
 float parse_value(const char* text, const char** end) {
+  float value;
+  if (parse_usual_value(text, '.', value, end)) return value;
   const char* p = text;
   while (is_space(*p)) ++p;
   bool negative = *p == '-';
@@ -91,13 +122,6 @@ float parse_value(const char* text, const char** end) {
     p = add_digits(p + 1, mantissa);
     fraction = p - dot - 1;
     digits += fraction;
-  }
-  // The usual cell: a few digits (their value exact in a double), no exponent.
-  if (digits - 1 < kExactDigits && *p != 'e' && *p != 'E') {
-    *end = p;
-    double d = static_cast<double>(mantissa);
-    if (fraction > 0) d = rounded_quotient(d, static_cast<int>(fraction));
-    return static_cast<float>(negative ? -d : d);
   }
   if (digits == 0) {
     if (*first == 'i' || *first == 'I' || *first == 'n' || *first == 'N') {

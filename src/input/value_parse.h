@@ -13,4 +13,10 @@
 // begins the text (after white space), and then the value 0.
 float parse_value(const char* text, const char** end);
 
+// The usual number, as parse_value reads it but with `point` for its decimal
+// point: blanks, a sign, at most 15 digits with one point among them and no
+// exponent or other point after (its value exact in a double). False for any
+// other text, with nothing stored.
+bool parse_usual_value(const char* text, char point, float& value, const char** end);
+
 #endif  // TRENDLE_INPUT_VALUE_PARSE_H_
