@@ -116,9 +116,14 @@ void TimeCache::keep(const struct tm& tm, long long start) {
   tz_ = tz_slot_ >= 0 ? mark_ + 3 : "";
 }
 
+bool TimeCache::cached(const struct tm& tm, time_t& t) const {
+  if (!same_hour(tm) || !same_zone()) return false;
+  t = static_cast<time_t>(start_ + tm.tm_min * 60 + tm.tm_sec);
+  return true;
+}
+
 time_t TimeCache::seconds(struct tm* tm) {
-  if (same_hour(*tm) && same_zone())
-    return static_cast<time_t>(start_ + tm->tm_min * 60 + tm->tm_sec);
+  if (time_t t; cached(*tm, t)) return t;
   if (!plain(*tm)) {
     // mktime normalises the fields; their reading is that of its result.
     known_ = false;
@@ -134,8 +139,7 @@ time_t TimeCache::seconds(struct tm* tm) {
 }
 
 time_t TimeCache::utc_seconds(struct tm* tm) {
-  if (same_hour(*tm) && same_zone())
-    return static_cast<time_t>(start_ + tm->tm_min * 60 + tm->tm_sec);
+  if (time_t t; cached(*tm, t)) return t;
   known_ = false;
   if (!plain(*tm)) return timegm(tm);
   // An hour without a leap second (a zone in right/ has them) ends 3599 s

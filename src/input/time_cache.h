@@ -27,6 +27,8 @@ class TimeCache {
  private:
   bool same_hour(const struct tm& tm) const;
   bool same_zone() const;
+  // The time of tm inside the hour kept, with TZ unchanged.
+  bool cached(const struct tm& tm, time_t& t) const;
   void learn(const struct tm& tm, long long clock, long long offset);
   void keep(const struct tm& tm, long long start);
 

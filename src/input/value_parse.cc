@@ -71,80 +71,82 @@ double rounded_quotient(double d, int k) {
   return dropped - (kHalf - kMargin) <= 2 * kMargin ? d / kPow10[k] : q;
 }
 
+// A number's sign and digits, up to its exponent if any.
+struct Mantissa {
+  const char* first;    // its first digit, or where one would be
+  const char* end;      // after its last digit
+  uint64_t value = 0;   // of its digits; it may wrap past 19 of them
+  size_t digits = 0;    // of them, the fraction's included
+  size_t fraction = 0;  // digits after the point
+  bool negative = false;
+  bool pointed = false;  // a point was read
+  bool hex = false;      // "0x" begins it: strtod's to read
+};
+
+// The mantissa at text (after blanks), with `point` for its point.
+Mantissa read_mantissa(const char* text, char point) {
+  Mantissa m;
+  const char* p = text;
+  while (is_space(*p)) ++p;
+  m.negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  m.hex = *p == '0' && (p[1] == 'x' || p[1] == 'X');
+  m.first = p;
+  p = add_digits(p, m.value);
+  m.digits = p - m.first;
+  m.pointed = *p == point;
+  if (m.pointed) {
+    const char* dot = p;
+    p = add_digits(p + 1, m.value);
+    m.fraction = p - dot - 1;
+    m.digits += m.fraction;
+  }
+  m.end = p;
+  return m;
+}
+
 }  // namespace
 
 bool parse_usual_value(const char* text, char point, float& value, const char** end) {
-  const char* p = text;
-  while (is_space(*p)) ++p;
-  bool negative = *p == '-';
-  if (*p == '+' || *p == '-') ++p;
-  if (*p == '0' && (p[1] == 'x' || p[1] == 'X')) return false;
-  uint64_t mantissa = 0;
-  const char* first = p;
-  p = add_digits(p, mantissa);
-  size_t digits = p - first;
-  size_t fraction = 0;
-  bool pointed = *p == point;
-  if (pointed) {
-    const char* dot = p;
-    p = add_digits(p + 1, mantissa);
-    fraction = p - dot - 1;
-    digits += fraction;
-  }
+  Mantissa m = read_mantissa(text, point);
+  const char* p = m.end;
   // A few digits (their value exact in a double) and no exponent; nor a '.'
   // that strtod would take for the point a decimal comma was not.
-  if (digits - 1 >= kExactDigits || *p == 'e' || *p == 'E') return false;
-  if (!pointed && *p == '.') return false;
+  if (m.hex || m.digits - 1 >= kExactDigits || *p == 'e' || *p == 'E') return false;
+  if (!m.pointed && *p == '.') return false;
   *end = p;
-  double d = static_cast<double>(mantissa);
-  if (fraction > 0) d = rounded_quotient(d, static_cast<int>(fraction));
-  value = static_cast<float>(negative ? -d : d);
+  double d = static_cast<double>(m.value);
+  if (m.fraction > 0) d = rounded_quotient(d, static_cast<int>(m.fraction));
+  value = static_cast<float>(m.negative ? -d : d);
   return true;
 }
 
 float parse_value(const char* text, const char** end) {
   float value;
   if (parse_usual_value(text, '.', value, end)) return value;
-  const char* p = text;
-  while (is_space(*p)) ++p;
-  bool negative = *p == '-';
-  if (*p == '+' || *p == '-') ++p;
-  if (*p == '0' && (p[1] == 'x' || p[1] == 'X')) return slow_path(text, end);
-
-  // The mantissa may wrap past 19 digits; such a text goes to strtod below.
-  uint64_t mantissa = 0;
-  const char* first = p;
-  p = add_digits(p, mantissa);
-  size_t digits = p - first;
-  size_t fraction = 0;
-  if (*p == '.') {
-    const char* dot = p;
-    p = add_digits(p + 1, mantissa);
-    fraction = p - dot - 1;
-    digits += fraction;
-  }
-  if (digits == 0) {
-    if (*first == 'i' || *first == 'I' || *first == 'n' || *first == 'N') {
-      return slow_path(text, end);
-    }
+  Mantissa m = read_mantissa(text, '.');
+  if (m.hex) return slow_path(text, end);
+  if (m.digits == 0) {
+    char c = *m.first;
+    if (c == 'i' || c == 'I' || c == 'n' || c == 'N') return slow_path(text, end);
     *end = text;  // no number here
     return 0.0f;
   }
-  if (digits > kMaxDigits) return slow_path(text, end);
+  if (m.digits > kMaxDigits) return slow_path(text, end);
   int exponent = 0;
-  *end = read_exponent(p, &exponent);
+  *end = read_exponent(m.end, &exponent);
 
-  if (mantissa == 0) return negative ? -0.0f : 0.0f;
-  int power = exponent - static_cast<int>(fraction);
-  if (mantissa > kMaxExact || power < -kMaxPow10 || power > kMaxPow10) {
+  if (m.value == 0) return m.negative ? -0.0f : 0.0f;
+  int power = exponent - static_cast<int>(m.fraction);
+  if (m.value > kMaxExact || power < -kMaxPow10 || power > kMaxPow10) {
     return slow_path(text, end);
   }
   // Both operands are exact, so the one rounding is strtod's own.
-  double d = static_cast<double>(mantissa);
+  double d = static_cast<double>(m.value);
   if (power >= 0) {
     d *= kPow10[power];
   } else {
     d = rounded_quotient(d, -power);
   }
-  return static_cast<float>(negative ? -d : d);
+  return static_cast<float>(m.negative ? -d : d);
 }
