@@ -113,7 +113,7 @@ bool parse_usual_value(const char* text, char point, float& value, const char** 
   // A few digits (their value exact in a double) and no exponent; nor a '.'
   // that strtod would take for the point a decimal comma was not.
   if (m.hex || m.digits - 1 >= kExactDigits || *p == 'e' || *p == 'E') return false;
-  if (!m.pointed && *p == '.') return false;
+  if (point != '.' && !m.pointed && *p == '.') return false;
   *end = p;
   double d = static_cast<double>(m.value);
   if (m.fraction > 0) d = rounded_quotient(d, static_cast<int>(m.fraction));
