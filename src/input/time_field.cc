@@ -448,8 +448,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   const char* tform = settings.tform;
   const char comma = settings.delimiter;
   const int units = settings.unit_digits;
-  clear_fields(out);
-  if (read_usual(text, tform, comma, out)) return TimeField::read;
+  if (get_usual_time(text, settings, out)) return TimeField::read;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
