@@ -77,13 +77,6 @@ plot for [i=2:$(( $2 + 1 ))] '$1' using 1:i with lines notitle
 GNUPLOT
 }
 
-# cpu_timed OUTFILE CMD...: runs CMD once with TZ unset and appends
-# "cpu_microseconds peak_kb" to OUTFILE.
-cpu_timed() {
-  out=$1; shift
-  env -u TZ "$cputime" "$@" >>"$out" || { echo "bench: $* failed" >&2; exit 1; }
-}
-
 # small_row NAME LOG WIDTH HEIGHT SERIES: the tool on LOG and the floor drawing
 # as many points, in turn, small_runs times each.
 small_row() {
@@ -91,12 +84,12 @@ small_row() {
   : >"$work/s"; : >"$work/f"
   i=0
   while [ $i -lt "$small_runs" ]; do
-    cpu_timed "$work/s" "$tool" "$2" "$work/s.png" "$3" "$4"
-    cpu_timed "$work/f" "$floor" "$work/f.png" "$3" "$4" "$points" "$5"
+    run_timed "$work/s" "$tool" "$2" "$work/s.png" "$3" "$4"
+    run_timed "$work/f" "$floor" "$work/f.png" "$3" "$4" "$points" "$5"
     i=$((i + 1))
   done
-  awk -v name="$1" -v p="$points" -v size="$3x$4" -v t="$(median "$work/s" 1)" \
-      -v f="$(median "$work/f" 1)" -v tk="$(median "$work/s" 2)" -v fk="$(median "$work/f" 2)" 'BEGIN {
+  awk -v name="$1" -v p="$points" -v size="$3x$4" -v t="$(median "$work/s" 3)" \
+      -v f="$(median "$work/f" 3)" -v tk="$(median "$work/s" 2)" -v fk="$(median "$work/f" 2)" 'BEGIN {
     printf "| %s | %d | %s | %.1f ms | %.1f ms | %.2fx | %.1f MB | %.1f MB |\n",
            name, p, size, t / 1000, f / 1000, t / f, tk / 1024, fk / 1024
   }'
