@@ -54,6 +54,7 @@ TEST(LineReaderTest, SplitsAtNewlinesOnlyWholeInPartsOrRewound) {
       {"", {}},
       {"a\nb", {"a\n", "b"}},
       {"\n\n", {"\n", "\n"}},
+      {"a\n\nb\n\n", {"a\n", "\n", "b\n", "\n"}},
       {"a\r\nb\r\n", {"a\r\n", "b\r\n"}},
       {l511 + "\n", {l511 + "\n"}},
       {l600 + "\n" + l511, {l600 + "\n", l511}},

@@ -124,7 +124,6 @@ void LineReader::drop_lines(long long skip, long long header) {
 }
 
 const char* LineReader::next_line() {
-  put_back_held();
   // A part's reader gives back a long line's buffer for another part's.
   if (source_.positioned() && buf_.size() > base_ && end_ - pos_ <= source_.chunk() / 2) {
     give_back();
@@ -133,7 +132,12 @@ const char* LineReader::next_line() {
   if (source_.positioned() && offset_at(pos_) >= limit_) return nullptr;
   for (;;) {
     char* start = buf_.data() + pos_;
-    char* nl = find_newline(start + scanned_, buf_.data() + end_);
+    // The byte under the last line's NUL, when it is one read, goes back
+    // after the search: a 16-byte load just after a store into it waits for
+    // the store to land, which cost 2% of the CPU time of the 1M x 4 log.
+    bool empty = holding_ && held_at_ < end_ && held_ == '\n';
+    char* nl = empty ? start : find_newline(start + scanned_, buf_.data() + end_);
+    put_back_held();
     if (nl) {
       size_t after = nl + 1 - buf_.data();
       held_at_ = after;
