@@ -30,18 +30,40 @@ TEST(DrawingTest, FastLineDrawsWhatGdImageLineDraws) {
   }
 }
 
+// A clip per series: rows top[i] to bottom[i] of columns left to right.
+struct Clip {
+  int top[32], bottom[32];
+  int left, right;
+};
+
 // "painted" or "declined", then how the image differs from the steps drawn one
-// by one with gdImageLine (from an untouched image, if declined). `rows` holds
-// `count` rows a record, the record before the run first.
-std::string paint(int x, int count, const std::vector<int>& rows, uint32_t valid) {
+// by one with gdImageLine (from an untouched image, if declined), each under
+// its series' clip if any. `rows` holds `count` rows a record, the record
+// before the run first.
+std::string paint(int x, int count, const std::vector<int>& rows, uint32_t valid,
+                  const Clip* clip = nullptr) {
   int colour[32];  // one a series, up to 32
   for (int i = 0; i < 32; ++i) colour[i] = 2 + i;
   Image got = palette_image(kWidth, kHeight), want = palette_image(kWidth, kHeight);
-  bool painted = paint_column_run(got.get(), {x, count, rows.data(), rows.data() + count,
-                                              rows.size() / count - 1, valid, colour});
+  ColumnRun run{.x = x,
+                .count = count,
+                .before = rows.data(),
+                .rows = rows.data() + count,
+                .length = rows.size() / count - 1,
+                .valid = valid,
+                .colour = colour};
+  if (clip) {
+    run.top = clip->top;
+    run.bottom = clip->bottom;
+    run.left = clip->left;
+    run.right = clip->right;
+  }
+  bool painted = paint_column_run(got.get(), run);
   for (size_t k = count; painted && k < rows.size(); ++k) {
-    if (valid >> k % count & 1)
-      gdImageLine(want.get(), x, rows[k - count], x, rows[k], colour[k % count]);
+    int i = static_cast<int>(k % count);
+    if (!(valid >> i & 1)) continue;
+    if (clip) gdImageSetClip(want.get(), clip->left, clip->top[i], clip->right, clip->bottom[i]);
+    gdImageLine(want.get(), x, rows[k - count], x, rows[k], colour[i]);
   }
   return (painted ? "painted" : "declined") + pixel_difference(got.get(), want.get());
 }
@@ -59,7 +81,8 @@ TEST(DrawingTest, ColumnRunPaintsWhatTheStepsDrawOrNothing) {
   }
 }
 
-// Random walks in one column, some close enough to meet: every run that is
+// Random walks in one column, some close enough to meet, every other one
+// under a clip per series that may leave the column out: every run that is
 // painted sets the pixels the steps set, and both outcomes occur.
 TEST(DrawingTest, ColumnRunsOfRandomWalks) {
   Random r(12345);
@@ -69,7 +92,15 @@ TEST(DrawingTest, ColumnRunsOfRandomWalks) {
     std::vector<int> rows(count * r.in(2, 21));
     for (size_t k = 0; k < rows.size(); ++k)
       rows[k] = k < count ? r.in(-5, kHeight + 4) : rows[k - count] + r.in(-2, 2);
-    std::string outcome = paint(r.below(kWidth), count, rows, (1u << count) - 1);
+    Clip clip{};
+    clip.left = r.in(0, 3);
+    clip.right = r.in(5, kWidth - 1);
+    for (size_t i = 0; i < count; ++i) {
+      clip.top[i] = r.in(0, kHeight / 2);
+      clip.bottom[i] = clip.top[i] + r.in(0, kHeight / 2 - 1);
+    }
+    std::string outcome =
+        paint(r.below(kWidth), count, rows, (1u << count) - 1, trial % 2 ? &clip : nullptr);
     EXPECT_TRUE(outcome == "painted" || outcome == "declined") << outcome << ", trial " << trial;
     painted += outcome == "painted";
   }

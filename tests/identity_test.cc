@@ -19,10 +19,12 @@ std::string generated_log(long long rows, int series, long long start) {
 }
 
 // The PNG a run writes for `csv` (its banner, if any, included), the passes
-// sharing the file out in blocks of `block` bytes.
-std::string chart(const std::string& csv, std::vector<std::string> args, long long block) {
+// sharing the file out in blocks of `block` bytes; `args` after the options.
+std::string chart(const std::string& csv, std::vector<std::string> args, long long block,
+                  const std::vector<std::string>& options = {}) {
   ScratchDir dir;
   args.insert(args.begin(), {dir.write("in.csv", csv), dir.path("out.png")});
+  args.insert(args.begin(), options.begin(), options.end());
   long long usual = block_bytes();
   set_block_bytes(block);
   RunResult r = run_tool(args);
@@ -75,6 +77,15 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
             << what << ", " << tform << ", blocks of " << block << " bytes";
       }
     }
+  }
+  // Records crowding each column, in bands cut by --min and --max (two series
+  // cut, two left out): a column's steps, painted at once, are cut alike.
+  std::string crowded = generated_log(20000, 5, 1698537600);
+  const std::vector<std::string> clip = {"-p", "--min=-30", "--max=25"};
+  std::string whole = chart(crowded, {"400", "200"}, 1LL << 40, clip);
+  for (long long block : {4096, 100000}) {
+    EXPECT_TRUE(chart(crowded, {"400", "200"}, block, clip) == whole)
+        << "-p --min --max, blocks of " << block << " bytes";
   }
 }
 

@@ -46,6 +46,10 @@ bool paint_column_run(gdImagePtr im, const ColumnRun& run) {
     }
     if (!apart(lo, hi, n)) return false;
   }
-  for (int k = 0; k < n; ++k) fast_column(im, run.x, lo[k], hi[k], run.colour[which[k]]);
+  for (int k = 0; k < n; ++k) {
+    int i = which[k];
+    if (run.top) gdImageSetClip(im, run.left, run.top[i], run.right, run.bottom[i]);
+    fast_column(im, run.x, lo[k], hi[k], run.colour[i]);
+  }
   return true;
 }

@@ -179,8 +179,7 @@ constexpr int kRetryAfter = 1024;
 // before them, with the same series valid, each plain; at most kMaxRun.
 size_t run_length(const Pass& p, const Part& part, size_t k) {
   const Mapped& prev = p.buffer[1 - p.next];
-  // A run paints every series at once, under one clip.
-  if (p.clipped || p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
+  if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
   while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid) {
@@ -202,7 +201,11 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
                   .rows = part.rows.data() + k * p.count,
                   .length = length,
                   .valid = prev.valid,
-                  .colour = p.colour};
+                  .colour = p.colour,
+                  .top = p.clipped ? p.top : nullptr,
+                  .bottom = p.bottom,
+                  .left = p.left,
+                  .right = p.right};
     if (length >= kMinRun && paint_column_run(st.im_out, run)) {
       // The buffers end as drawing the records one by one leaves them:
       // the last two records, each in the buffer it goes to.
