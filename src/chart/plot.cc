@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "chart/column_run.h"
@@ -141,7 +142,7 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
 // its own.
 struct alignas(64) Part {
   std::vector<Point> points;
-  std::vector<int> rows;  // `count` per record
+  std::unique_ptr<int[]> rows;  // `count` per record
   BlockStop stop;
 };
 
@@ -154,15 +155,16 @@ constexpr size_t kPartBytes = 256 << 10;
 bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& part) {
   const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int));
   part.points.clear();
-  // Sized for a full part once: grown a record at a time, zeroed as it grew,
-  // it took an eighth of the mapping's instructions. Rows of series without
-  // a value are never read.
-  part.rows.resize(most * p.count);
+  // Made for a full part once: grown a record at a time, zeroed as it grew,
+  // it took an eighth of the mapping's instructions. Not zeroed: rows of
+  // series without a value are never read, and the pages of a part that a
+  // block does not fill are never touched.
+  if (!part.rows) part.rows = std::make_unique_for_overwrite<int[]>(most * p.count);
   part.stop = BlockStop();
   Sample s;
   while (part.points.size() < most) {
     if (!next_block_record(lines, set, s, part.stop)) return true;
-    int* y = part.rows.data() + part.points.size() * p.count;
+    int* y = part.rows.get() + part.points.size() * p.count;
     part.points.push_back(map_record(p, s, y));
   }
   return false;
@@ -198,7 +200,7 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
     ColumnRun run{.x = prev.x,
                   .count = p.count,
                   .before = prev.y,
-                  .rows = part.rows.data() + k * p.count,
+                  .rows = part.rows.get() + k * p.count,
                   .length = length,
                   .valid = prev.valid,
                   .colour = p.colour,
@@ -212,14 +214,14 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
       p.next = (p.next + static_cast<int>(length)) % 2;
       p.records += static_cast<long long>(length) - 2;
       for (size_t r = k + length - 2; r < k + length; ++r) {
-        keep_record(p, part.points[r], part.rows.data() + r * p.count);
+        keep_record(p, part.points[r], part.rows.get() + r * p.count);
       }
       k += length;
       continue;
     }
     if (length >= kMinRun) p.runs_from = p.records + kRetryAfter;
     for (size_t end = k + std::max<size_t>(length, 1); k < end; ++k) {
-      draw_record(st, p, part.points[k], part.rows.data() + k * p.count);
+      draw_record(st, p, part.points[k], part.rows.get() + k * p.count);
     }
   }
 }
