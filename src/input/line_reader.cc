@@ -31,7 +31,7 @@ char* find_newline(char* p, char* end) {
 }  // namespace
 
 LineReader::LineReader(const LineReader& whole, size_t chunk)
-    : source_(whole.source_, chunk), base_(source_.chunk() + 1), buf_(base_) {
+    : source_(whole.source_, chunk), base_(source_.chunk() + 1) {
   skip_ = whole.skip_;
   header_line_ = whole.header_line_;
   drop_until_ = whole.drop_until_;
@@ -39,10 +39,18 @@ LineReader::LineReader(const LineReader& whole, size_t chunk)
 }
 
 LineReader::LineReader(FILE* file, const char* path, size_t chunk)
-    : source_(file, path, chunk), base_(source_.chunk() + 1), buf_(base_) {}
+    : source_(file, path, chunk), base_(source_.chunk() + 1) {}
+
+// The buffer is made when first needed: a file shared out in blocks is read
+// by the parts' readers, and the whole's megabyte, made and zeroed anyway,
+// cost 1% of the CPU time of the 1M x 4 log.
+void LineReader::make_buffer() {
+  if (buf_.empty()) buf_.resize(base_);
+}
 
 // Reads more bytes behind end_, making room first; false at the end of input.
 bool LineReader::fill() {
+  make_buffer();
   if (pos_ > 0) {
     memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
     end_ -= pos_;
@@ -73,7 +81,7 @@ void LineReader::put_back_held() {
 }
 
 void LineReader::give_back() {
-  if (buf_.size() == base_) return;
+  if (buf_.size() <= base_) return;
   put_back_held();
   size_t left = end_ - pos_;
   size_t size = std::max(base_, left + source_.chunk() / 2 + 1);
@@ -124,6 +132,7 @@ void LineReader::drop_lines(long long skip, long long header) {
 }
 
 const char* LineReader::next_line() {
+  make_buffer();
   // A part's reader gives back a long line's buffer for another part's.
   if (source_.positioned() && buf_.size() > base_ && end_ - pos_ <= source_.chunk() / 2) {
     give_back();

@@ -66,6 +66,7 @@ class LineReader {
   long long offset_at(size_t index) const {
     return source_.offset() - static_cast<long long>(end_ - index);
   }
+  void make_buffer();
   bool fill();
   void grow();
   bool skip_to_range();
