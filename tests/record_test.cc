@@ -34,6 +34,7 @@ std::string outcome(const std::string& line, const std::string& tform, Settings 
   // An exact copy, so that the sanitized build sees a read past the letters.
   std::unique_ptr<char, decltype(&free)> letters(strdup(tform.c_str()), free);
   set.tform = letters.get();
+  set.settle();
   Sample s;
   std::fill(std::begin(s.values), std::end(s.values), kUntouched);
   std::fill(std::begin(s.flags), std::end(s.flags), 7);

@@ -15,6 +15,7 @@ void Settings::settle() {
   bool readable = isspace(c) || isalnum(c) || strchr(".+-_()", c);
   cut_cells = decimal_comma || readable;
   comma_cells = decimal_comma && !readable && c != ',';
+  time_ends_first = !isdigit(c) && tform[strspn(tform, "dmyYHMS")] == '\0';
 }
 
 int Settings::field_of(int n) const {

@@ -53,6 +53,10 @@ struct Settings {
   std::vector<std::pair<int, int>> cells;  // (field, series) of columns, in field order
   bool cut_cells = false;    // a value must be cut at its delimiter and copied to be read
   bool comma_cells = false;  // cut only for its decimal comma: a usual one is read in place
+  // A usual time field read where it stands ends at the first delimiter
+  // after it: tform has only numbers (no letter reads on past the last one),
+  // and the delimiter is no digit.
+  bool time_ends_first = false;
   void settle();
 
   // The field series n is read from; 0 when there is no series n.
