@@ -188,7 +188,8 @@ time_t seconds_of(TimeFields& field) {
     read_columns(field.comma, set, s);
     for (int col = s.columns; col < before; ++col) s.flags[col] = 0;
   } else {
-    memset(s.flags, 0, sizeof s.flags);
+    // As above: only the flags of columns the last record had are cleared.
+    for (int col = 0; col < s.columns; ++col) s.flags[col] = 0;
     s.columns = 0;
     read_fields(line, set, s);
   }
