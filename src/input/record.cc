@@ -80,14 +80,17 @@ bool ends_line(const char* p) {
 }
 
 // The values of the fields that set.cells names, walking the line's fields.
-[[gnu::flatten]] void read_fields(const char* line, const Settings& set, Sample& s) {
+// A time field read where it stands, from `time` on, ends at `time_end`, the
+// first delimiter after it: the walk takes it from there.
+[[gnu::flatten]] void read_fields(const char* line, const Settings& set, Sample& s,
+                                  const char* time, const char* time_end) {
   const char delimiter = set.delimiter;
   const char* cell = line;  // the start of field `field`
   const char* from = line;  // where its delimiter is looked for
   int field = 1;
   for (auto [wanted, series] : set.cells) {
     for (; field < wanted; ++field) {
-      cell = *from == delimiter ? from : strchr(from, delimiter);
+      cell = *from == delimiter ? from : from == time ? time_end : strchr(from, delimiter);
       if (!cell) return;
       from = ++cell;
     }
@@ -134,12 +137,17 @@ bool ends_at_first_delimiter(const char* start, const char* end, const Settings&
 // where it stands when it is the usual one and ends there as it would at the
 // front, else from a copy of the line with it moved to the front (copying
 // every line took -t 2 from 1.25 to 1.36 times the default's CPU time as the
-// default grew faster); none when the line has no such field.
-TimeField read_time_field(const char* line, const Settings& set, TimeFields& field) {
+// default grew faster); none when the line has no such field. `in_place` is
+// where the field -t names begins when it was read there, ending at
+// field.comma; else null.
+TimeField read_time_field(const char* line, const Settings& set, TimeFields& field,
+                          const char*& in_place) {
+  in_place = nullptr;
   if (set.time_field == 1) return get_time(line, set, field);
   const char* start = nth_field(line, set);
   if (!start) return TimeField::none;
   if (get_usual_time(start, set, field) && ends_at_first_delimiter(start, field.comma, set)) {
+    in_place = start;
     return TimeField::read;
   }
   TimeField got = get_time(time_field_first(line, start, set), set, field);
@@ -168,8 +176,9 @@ time_t seconds_of(TimeFields& field) {
   if (*first == '#') return Line::skipped;
 
   TimeFields field;
+  const char* in_place;
   // With -t the values are read from the line itself: field.comma is not used then.
-  switch (read_time_field(line, set, field)) {
+  switch (read_time_field(line, set, field, in_place)) {
     case TimeField::none:
       return Line::skipped;
     case TimeField::unreadable:
@@ -191,7 +200,7 @@ time_t seconds_of(TimeFields& field) {
     // As above: only the flags of columns the last record had are cleared.
     for (int col = 0; col < s.columns; ++col) s.flags[col] = 0;
     s.columns = 0;
-    read_fields(line, set, s);
+    read_fields(line, set, s, in_place, field.comma);
   }
   return Line::record;
 }
