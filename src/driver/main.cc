@@ -13,11 +13,12 @@ int main(int argc, char** argv) {
   // Address space as a limit on it (ulimit -v) counts it, so that a file read
   // by threads is charted wherever a pipe read by one thread is. Threads
   // share one heap (one of their own reserves 64 MB) and a small stack (they
-  // read lines, they do not recurse). A part's reader's 256 KiB stay in the
-  // heap for the next pass's (mapped afresh each pass, their pages cost 2%
-  // of the CPU time of the 1M x 4 log), but a buffer grown for a long line
-  // goes straight back to the system when given back, rather than raising
-  // the threshold and leaving the next line's smaller steps behind in the heap.
+  // read lines, they do not recurse). The 256 KiB buffers of the parts'
+  // readers come from the heap, where the next pass finds them again (mapped
+  // afresh each pass, their page faults cost 2% of the CPU time of the 1M x 4
+  // log); a buffer grown for a long line goes straight back to the system
+  // when given back, rather than raising the threshold and leaving the next
+  // line's smaller steps behind in the heap.
   mallopt(M_ARENA_MAX, 1);
   mallopt(M_MMAP_THRESHOLD, 512 << 10);
   pthread_attr_t threads;
