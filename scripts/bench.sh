@@ -185,29 +185,35 @@ variant() {
   mv "$out.part" "$out"
 }
 
-# The median CPU microseconds of runs runs of the tool with these arguments.
-median_cpu() {
-  : >"$work/o"
+# "option default": the median CPU microseconds of runs runs of the tool on
+# LOG with these options and of as many without them on DEFAULT_LOG, taken in
+# turn: the machine's speed drifts by a third within an hour, so only runs
+# taken side by side compare.
+#   paired_cpu DEFAULT_LOG OPTIONS_AND_ARGS...
+paired_cpu() {
+  default_log=$1; shift
+  : >"$work/a"
+  : >"$work/b"
   i=0
   while [ $i -lt "$runs" ]; do
-    run_timed "$work/o" "$tool" "$@"
+    run_timed "$work/a" "$tool" "$@"
+    run_timed "$work/b" "$tool" "$default_log" "$work/o.png" 1600 900
     i=$((i + 1))
   done
-  median "$work/o" 3
+  echo "$(median "$work/a" 3) $(median "$work/b" 3)"
 }
 
 # Every option and tform letter on the 1M x 4 log (or on it rewritten for
-# them), against the run without: "options|log variant or file or gzip|tform".
-# --last reads the log gzipped a third time: it is set against the default run
-# on that. Options are words without blanks, split as the shell splits them.
+# them), against the run without on the log itself (or gzipped, for gzip
+# rows): "options|log variant or file or gzip|tform". --last reads a gzipped
+# log a third time. Options are words without blanks, split as the shell
+# splits them.
 if [ "$big" != -1 ]; then
   log=$dir/log-1000000x4.csv
   gz=$dir/log-1000000x4.csv.gz
   [ -s "$gz" ] || gzip -c "$log" >"$gz"
-  base=$(median_cpu "$log" "$work/o.png" 1600 900)
-  gz_base=$(median_cpu "$gz" "$work/o.png" 1600 900)
   echo
-  printf '| 1M rows x 4 series | log | trendle CPU | ratio to no option |\n|---|---|---|---|\n'
+  printf '| 1M rows x 4 series | log | trendle CPU | without | ratio to no option |\n|---|---|---|---|---|\n'
   for row in "|years|dmYHMS" "|fractions|dmyHMSf" "|meridian|dmyHMSp" "|offsets|dmyHMSz" \
              "|months|dbyHMS" "|unix|s" "-u ms|unix-ms|s" "-d ;|semicolons|" \
              "-d ; --decimal-comma|decimal-commas|" "-t 2|moved|" "-c 5,2|file|" \
@@ -216,18 +222,15 @@ if [ "$big" != -1 ]; then
              "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|"; do
     options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
     case $kind in
-      file) in=$log b=$base ;;
-      gzip) in=$gz b=$gz_base ;;
-      *) variant "$kind"; in=$dir/log-1000000x4-$kind.csv b=$base ;;
+      file) in=$log default=$log ;;
+      gzip) in=$gz default=$gz ;;
+      *) variant "$kind"; in=$dir/log-1000000x4-$kind.csv default=$log ;;
     esac
     # shellcheck disable=SC2086
-    u=$(median_cpu $options "$in" "$work/o.png" 1600 900 $tform)
-    awk -v name="${options:-$tform}" -v kind="$kind" -v u="$u" -v b="$b" \
-      'BEGIN { printf "| %s | %s | %.3f s | %.2fx |\n", name, kind, u / 1e6, u / b }'
+    pair=$(paired_cpu "$default" $options "$in" "$work/o.png" 1600 900 $tform)
+    awk -v name="${options:-$tform}" -v kind="$kind" -v u="${pair% *}" -v b="${pair#* }" \
+      'BEGIN { printf "| %s | %s | %.3f s | %.3f s | %.2fx |\n", name, kind, u / 1e6, b / 1e6, u / b }'
   done
-  awk -v b="$base" -v g="$gz_base" 'BEGIN {
-    printf "| no option | file | %.3f s | 1.00x |\n| no option | gzip | %.3f s | 1.00x |\n", b / 1e6, g / 1e6
-  }'
 fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); small runs: $small_runs," \
      "trendle runs: $runs, gnuplot runs: $gnuplot_runs"
