@@ -126,27 +126,19 @@ const char* time_field_first(const char* line, const char* start, const Settings
   return moved.c_str();
 }
 
-// Whether a time field read where it stands, from `start`, ended at the
-// first delimiter after it, `end`, as in a copy with the field moved to the
-// front: f, p and z, read in place, may read on past a delimiter.
-bool ends_at_first_delimiter(const char* start, const char* end, const Settings& set) {
-  return set.time_ends_first || (end && !memchr(start, set.delimiter, end - start));
-}
-
 // The line's time field into `field`: the first, or the one -t names, read
-// where it stands when it is the usual one and ends there as it would at the
-// front, else from a copy of the line with it moved to the front (copying
-// every line took -t 2 from 1.25 to 1.36 times the default's CPU time as the
-// default grew faster); none when the line has no such field. `in_place` is
-// where the field -t names begins when it was read there, ending at
-// field.comma; else null.
+// where it stands when it is the usual one, else from a copy of the line
+// with it moved to the front (copying every line took -t 2 from 1.25 to
+// 1.36 times the default's CPU time as the default grew faster); none when
+// the line has no such field. `in_place` is where the field -t names begins
+// when it was read there, ending at field.comma; else null.
 TimeField read_time_field(const char* line, const Settings& set, TimeFields& field,
                           const char*& in_place) {
   in_place = nullptr;
   if (set.time_field == 1) return get_time(line, set, field);
   const char* start = nth_field(line, set);
   if (!start) return TimeField::none;
-  if (get_usual_time(start, set, field) && ends_at_first_delimiter(start, field.comma, set)) {
+  if (get_usual_time(start, set, field)) {
     in_place = start;
     return TimeField::read;
   }

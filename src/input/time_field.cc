@@ -393,8 +393,9 @@ bool finish_in_place(Cursor& c, int numbers, const char* tform, char comma, Time
 // nor a digit, and the delimiter right after the last one, or f, p and z
 // after it (".250", " PM", "+01:00"). Read as the loop in get_time reads it,
 // in half its steps; false for any other text, which that loop reads, with
-// `out` cleared again.
+// `out` cleared.
 bool read_usual(const char* text, const char* tform, char comma, TimeFields& out) {
+  clear_fields(out);
   // Stored one by one where the time cache reads them one by one: gathered
   // in an array and copied over, the small stores stalled on being read back
   // as one.
@@ -458,7 +459,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   const char* tform = settings.tform;
   const char comma = settings.delimiter;
   const int units = settings.unit_digits;
-  if (get_usual_time(text, settings, out)) return TimeField::read;
+  if (read_usual(text, tform, comma, out)) return TimeField::read;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
@@ -493,6 +494,15 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
 }
 
 bool get_usual_time(const char* field, const Settings& settings, TimeFields& out) {
+  const char comma = settings.delimiter;
+  if (!read_usual(field, settings.tform, comma, out)) return false;
+  // At the front the field is followed by the delimiter and field 1, so the
+  // reading must end at the first delimiter after it: certain when tform
+  // has only numbers and the delimiter is no digit, but f, p and z, read in
+  // place, may read on past one.
+  if (settings.time_ends_first || (out.comma && !memchr(field, comma, out.comma - field))) {
+    return true;
+  }
   clear_fields(out);
-  return read_usual(field, settings.tform, settings.delimiter, out);
+  return false;
 }

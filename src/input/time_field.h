@@ -39,8 +39,10 @@ bool reads_fraction(const char* tform);
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out);
 
 // get_time's short path alone, for a time field where it stands in a line
-// (-t): true for a usual field, with `out` as get_time fills it from the
-// line with that field moved to the front; false for any other.
+// (-t): true for a usual field whose reading ends at the first delimiter
+// after it, with `out` as get_time fills it from the line with that field
+// moved to the front (out.comma that delimiter); false for any other, with
+// `out` cleared.
 bool get_usual_time(const char* field, const Settings& settings, TimeFields& out);
 
 #endif  // TRENDLE_INPUT_TIME_FIELD_H_
