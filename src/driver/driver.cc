@@ -57,9 +57,10 @@ void name_series(RunState& st, const std::vector<std::string>& names) {
   }
 }
 
-// Moves the window's start to --last before the last record's time, unless
-// --from starts it later.
-void start_window_at_last(Settings& s, LineReader& in) {
+// Sets the window to --last before the last record's time, unless --from
+// starts it later, up to that time: a stray record dated later, earlier in
+// the log, is outside it.
+void window_at_last(Settings& s, LineReader& in) {
   time_t last;
   int nanos;
   if (!last_record_time(in, s, last, nanos)) return;
@@ -69,6 +70,9 @@ void start_window_at_last(Settings& s, LineReader& in) {
     s.from_nanos = nanos;
     s.has_from = true;
   }
+  s.to_time = last;
+  s.to_nanos = nanos;
+  s.has_to = true;
 }
 
 // Steps from opening the input to the labels; any fatal condition throws.
@@ -79,7 +83,7 @@ void draw_chart(RunState& st) {
   in.drop_lines(st.settings.skip, st.settings.header);
   Settings& s = st.settings;
   if (s.header > 0) name_series(st, field_names(in.header(), s.delimiter));
-  if (s.last_seconds > 0) start_window_at_last(s, in);
+  if (s.last_seconds > 0) window_at_last(s, in);
   scan_file(st, in);
   set_scales(st);
   fix_time_span(st.range);

@@ -55,7 +55,7 @@ constexpr const char* kOptionHelp =
     "      --from=T          only the records at or after time T, written as the\n"
     "                        log writes its time (tform reads it)\n"
     "      --to=T            only the records at or before time T\n"
-    "      --last=D          only the records at most D before the last one: a\n"
+    "      --last=D          only the records from D before the last one to it: a\n"
     "                        whole number and s, m, h, d or w (90m, 24h, 7d)\n"
     "  -g, --grid            dashed lines at round values and round times,\n"
     "                        each labelled\n"
@@ -281,11 +281,13 @@ void add_column(long long field, Settings& s) {
   s.columns.push_back(static_cast<int>(field));
 }
 
-// Reads --from or --to's time into (t, nanos) as the log's times are read.
+// Reads --from or --to's time into (t, nanos) as the time field of a log
+// line holding that text and an empty cell: the reading ends at the
+// delimiter, however few numbers the text has, and those it leaves out are 0.
 void read_bound(const char* option, const char* text, const Settings& s, time_t& t, int& nanos) {
   bool read;
   try {
-    read = read_time(text, s, t, nanos);
+    read = read_time((text + std::string(2, s.delimiter)).c_str(), s, t, nanos);
   } catch (const Fatal& f) {
     throw BadOption(std::string(option) + ": " + f.what());
   }

@@ -99,6 +99,28 @@ write() {
     }' base.csv
 }
 
+# bounds FORM TFORM [OPTION...]: --from and --to at the time fields a third and two thirds into
+# the sorted times of the log written in FORM, as it writes them, chart the log with the records
+# outside them deleted (the forms below sort as their times do): a bound is read as the log's
+# lines are, however few numbers TFORM has.
+bounds() {
+  form=$1 tform=$2
+  shift 2
+  write "$form" >bounds.csv
+  grep -v '^#' bounds.csv | cut -d, -f1 | LC_ALL=C sort >fields
+  n=$(wc -l <fields)
+  from=$(sed -n "$((n / 3 + 1))p" fields) to=$(sed -n "$((n * 2 / 3 + 1))p" fields)
+  awk -F, -v from="$from" -v to="$to" '/^#/ || ($1 >= from && $1 <= to)' bounds.csv >windowed.csv
+  trendle "$@" windowed.csv want.png 400 240 "$tform" || fail "bounds in $form: the rewritten log"
+  trendle "$@" --from="$from" --to="$to" bounds.csv got.png 400 240 "$tform" &&
+    cmp -s got.png want.png || fail "bounds in $form ($tform $*), file"
+  trendle "$@" --from="$from" --to="$to" /dev/stdin got.png 400 240 "$tform" <bounds.csv &&
+    cmp -s got.png want.png || fail "bounds in $form ($tform $*), pipe"
+  gzip -c bounds.csv >log.gz
+  trendle "$@" --from="$from" --to="$to" log.gz got.png 400 240 "$tform" &&
+    cmp -s got.png want.png || fail "bounds in $form ($tform $*), gzip"
+}
+
 opts="" tz=UTC
 for seed in 1 2 3 4 5 6; do
   lines=$((20 + seed * 37 % 90))
@@ -132,6 +154,15 @@ for seed in 1 2 3 4 5 6; do
     same "-u $unit" units.csv s points.csv sf
     opts=""
   done
+
+  bounds whole YmdHMS
+  bounds eighths YmdHMSf
+  bounds clock_24 mdYHM
+  bounds time_of_day HMS
+  bounds unix s
+  bounds unix_eighths sf
+  bounds point_3 sf
+  bounds unix_3 s -u ms
 
   # Times at or before 1970 are charted like any other: times of day (read as 1899), seconds
   # from 0, a log of 1956 (the calendar of 2012).

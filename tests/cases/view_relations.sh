@@ -72,8 +72,8 @@ at() { sed -n "$((1 + $(wc -l <times) * $1 / 100))p" times; }
 
 # window WHAT LOG FROM TO LAST OPTION...: the options on LOG chart its records at or after
 # FROM and at or before TO (seconds, "" for no bound) and, LAST being more than 0, at most LAST
-# seconds before the last of those in file order: the default chart of LOG with the other
-# records deleted and every other line kept.
+# seconds before the last of those in file order and not after it: the default chart of LOG
+# with the other records deleted and every other line kept.
 window() {
   what=$1 log=$2
   awk -F '[/ :,]' -v record="$record" -v from="$3" -v to="$4" -v last="$5" '
@@ -86,7 +86,10 @@ window() {
       if ((t = time_of()) >= 0 && inside(t)) { end = t; found = 1 }
       next
     }
-    FNR == 1 && last > 0 && found && end - last > lo { lo = end - last }
+    FNR == 1 && last > 0 && found {
+      if (end - last > lo) lo = end - last
+      to = end
+    }
     (t = time_of()) < 0 || inside(t)' "$log" "$log" >windowed.csv
   shift 5
   same "$what" "$log" windowed.csv "$@"
@@ -156,6 +159,10 @@ for seed in 1 2 3 4; do
   d=$((end - $(at 60)))
   [ $d -gt 0 ] || d=1
   window "--last, a bad time before and inside" unreadable.csv "" "" $d --last=${d}s
+  # A record dated after the last one, early in the log, is outside the window.
+  awk -v p=$((lines * 3 / 10)) -v at="$(stamp $((end + 3600)))" 'NR == p { print at ",1e6" } { print }' \
+    log.csv >stray.csv
+  window "--last, a stray record after the last" stray.csv "" "" $d --last=${d}s
 
   # Scales ending at the data's own smallest and largest values, as their cells write them.
   awk -F, -v record="$record" '$0 ~ record {
