@@ -6,14 +6,15 @@
 // of GOT in series k's colour (index 2 + k) is one that ALONE k, the chart of that series by
 // itself, draws in its colour (index 2), and every other pixel is what each ALONE has there:
 // the series are drawn as each alone, one over another, and nothing else there differs.
-// trendle-pngcmp --grid GRID PLAIN X0 Y0 X1 Y1: exit 0 when GRID and PLAIN, charts of one log
+// trendle-pngcmp --grid GRID PLAIN X0 Y0 X1 Y1 [TOP]: exit 0 when GRID and PLAIN, charts of one log
 // with and without the grid, differ only where GRID has grey (index 1) inside the rectangle (the
 // plot area's inside, corners included) and text (index 2) outside it, PLAIN white. Then prints
 // "row Y" and "column X" for each of its rows and columns a third or more grey in GRID where
 // PLAIN is white (12 such pixels at least: series drawn over a line hide it),
 // then "bottom C TEXT", "left C TEXT" and "right C TEXT" (at X1 + 5, when there is room) for
 // each text of the small font in GRID: in the bottom band left to right, then upwards in each
-// margin top to bottom, C the x, or the y, of its middle. A text it cannot read fails it.
+// margin top to bottom (from row TOP down: the key's row may reach a margin), C the x, or the y,
+// of its middle. A text it cannot read fails it.
 #include <gdfonts.h>
 
 #include <algorithm>
@@ -126,7 +127,8 @@ bool read_texts(gdImagePtr im, const char* path, const char* name, int sign, int
 }
 
 int grid(int argc, char** argv) {
-  if (argc != 6) return 2;
+  if (argc != 6 && argc != 7) return 2;
+  int top = argc == 7 ? atoi(argv[6]) : 0;
   int n[4];
   for (int i = 0; i < 4; ++i) {
     char* end;
@@ -164,11 +166,15 @@ int grid(int argc, char** argv) {
   }
   // The margins first: a long value label reaches into the bottom band.
   int fh = gdFontGetSmall()->h;
-  auto up = [](int x) -> Place { return [x](int u, int cy) { return std::array{x + cy, -u}; }; };
+  // Above TOP nothing is read: a pixel there is as good as off the image.
+  auto up = [top](int x) -> Place {
+    return [x, top](int u, int cy) { return std::array{x + cy, -u < top ? -1 : -u}; };
+  };
   Place along = [h, fh](int u, int cy) { return std::array{u, h - fh + cy}; };
   std::vector<std::string> side, bottom;
-  if (!read_texts(g.get(), argv[0], "left", -1, 1 - h, 0, up(3), side)) return 1;
-  if (x1 + 5 + fh - 1 < w && !read_texts(g.get(), argv[0], "right", -1, 1 - h, 0, up(x1 + 5), side))
+  if (!read_texts(g.get(), argv[0], "left", -1, 1 - h, -top, up(3), side)) return 1;
+  if (x1 + 5 + fh - 1 < w &&
+      !read_texts(g.get(), argv[0], "right", -1, 1 - h, -top, up(x1 + 5), side))
     return 1;
   if (!read_texts(g.get(), argv[0], "bottom", 1, 0, w - 1, along, bottom)) return 1;
   for (auto* lines : {&bottom, &side}) {

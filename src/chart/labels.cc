@@ -20,6 +20,37 @@ unsigned char* text(const char* s) {
   return reinterpret_cast<unsigned char*>(const_cast<char*>(s));
 }
 
+// A series' name, cut to `fit` characters (one at least), else its number:
+// its field's with -c, else its own. A series on the right scale is marked.
+std::string key_label(const RunState& st, int n, int fit) {
+  const char* mark = st.settings.right >> n & 1 ? kRightMark : "";
+  fit -= static_cast<int>(strlen(mark));
+  if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1)) + mark;
+  return std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n) + mark;
+}
+
+// The key's entries: entry k's sample line runs from x0 = k * slot + margin
+// to x0 + third, its label starts at x0 + half, `fit` characters at most.
+struct KeySlots {
+  int slot, third, half, fit;
+};
+
+KeySlots key_slots(const RunState& st, int width, int char_width) {
+  int slot = (width - st.margin) / (st.range.num_active > 3 ? st.range.num_active : 4);
+  return KeySlots{slot, slot / 3, slot / 2, (slot - slot / 2) / char_width};
+}
+
+// The column after the key's last label.
+int key_end(const RunState& st, gdFontPtr font) {
+  KeySlots key = key_slots(st, st.settings.width, font->w);
+  int last = 0;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (st.range.active[n]) last = n;
+  }
+  int x0 = (st.range.num_active - 1) * key.slot + st.margin;
+  return x0 + key.half + static_cast<int>(key_label(st, last, key.fit).size()) * font->w;
+}
+
 // Rows between a label and the line between bands, and at least between two
 // labels of bands, so that two labels do not read as one number.
 constexpr int kApart = 4;
@@ -32,11 +63,52 @@ struct ValueLabel {
   bool right;
 };
 
+// The column a value label is drawn upwards from.
+int label_x(const RunState& st, gdFontPtr font, bool right) {
+  return (right ? st.margin + st.plot_width + 1 : 0) + st.margin / 2 - font->h / 2;
+}
+
+// Moves l along its margin just enough to stand in rows `first` to `last`;
+// where it cannot, its start (its bottom) stands.
+void fit(ValueLabel& l, int first, int last) {
+  int by = l.lo < first - 1 ? first - 1 - l.lo : 0;
+  if (l.hi + by > last) by = last - l.hi;
+  l.lo += by;
+  l.hi += by;
+}
+
+// The last row of the key's labels.
+int key_last_row(const RunState& st, gdFontPtr font) {
+  return st.margin / 2 - font->h / 2 + font->h - 1;
+}
+
+// Whether l reaches the key's row in columns that the key reaches: from the
+// margin to its last label's end.
+bool under_key(const RunState& st, gdFontPtr font, const ValueLabel& l) {
+  int x = label_x(st, font, l.right);
+  return st.range.num_active > 0 && l.lo < key_last_row(st, font) && x + font->h > st.margin &&
+         x < key_end(st, font);
+}
+
+// Moves an outer label that the image's edge would cut, or a max label that
+// would cross the key, just enough to stand whole: kApart rows below the
+// key, and above the time labels where the image is tall enough.
+void keep_whole(const RunState& st, gdFontPtr font, bool max, ValueLabel& l) {
+  int height = st.settings.height;
+  bool crosses_key = max && under_key(st, font, l);
+  if (l.lo >= -1 && l.hi < height && !crosses_key) return;
+  int time_row = height - st.margin / 2 - font->h / 2 + 2;
+  int first = crosses_key ? key_last_row(st, font) + 1 + kApart : 0;
+  fit(l, first, !max && l.hi - l.lo <= time_row ? time_row - 1 : height - 1);
+}
+
 // The min and max labels of scale k, max first. The outer ones sit as one
-// scale's always have, across the band's ends; between `bands`, each keeps
-// inside its own band, clear of the line between them.
-void scale_labels(const RunState& st, int k, bool bands, int w, ValueLabel out[2]) {
+// scale's always have, across the band's ends, unless that would cut them;
+// between `bands`, each keeps inside its own band, clear of the line between
+// them.
+void scale_labels(const RunState& st, int k, bool bands, gdFontPtr font, ValueLabel out[2]) {
   const Scale& sc = st.scales[k];
+  int w = font->w;
   for (int i = 0; i < 2; ++i) {
     ValueLabel& l = out[i];
     l.right = sc.right;
@@ -44,14 +116,14 @@ void scale_labels(const RunState& st, int k, bool bands, int w, ValueLabel out[2
     // The products are unsigned, as the label lengths are.
     size_t len = strlen(l.text);
     int length = static_cast<int>(len * w);
+    bool outer = !bands || k == (i == 0 ? 0 : st.num_scales - 1);
     if (i == 0) {
-      l.hi = !bands || k == 0 ? sc.top + static_cast<int>(len * (w + w) / 3u)
-                              : sc.top + kApart + length;
+      l.hi = outer ? sc.top + static_cast<int>(len * (w + w) / 3u) : sc.top + kApart + length;
     } else {
-      l.hi = !bands || k == st.num_scales - 1 ? sc.top + sc.rows + static_cast<int>(len * w / 3u)
-                                              : sc.top + sc.rows - kApart;
+      l.hi = outer ? sc.top + sc.rows + static_cast<int>(len * w / 3u) : sc.top + sc.rows - kApart;
     }
     l.lo = l.hi - length;
+    if (outer) keep_whole(st, font, i == 0, l);
   }
 }
 
@@ -62,8 +134,7 @@ void draw_value_label(const RunState& st, gdFontPtr font, const ValueLabel& l, i
   for (const ValueLabel& d : drawn) {
     if (apart >= 0 && d.right == l.right && l.lo < d.hi + apart && d.lo < l.hi + apart) return;
   }
-  int x = (l.right ? st.margin + st.plot_width + 1 : 0) + st.margin / 2 - font->h / 2;
-  gdImageStringUp(st.im_out, font, x, l.hi, text(l.text), st.colours[0]);
+  gdImageStringUp(st.im_out, font, label_x(st, font, l.right), l.hi, text(l.text), st.colours[0]);
   drawn.push_back(l);
 }
 
@@ -75,7 +146,7 @@ void draw_value_labels(const RunState& st, gdFontPtr font) {
   bool bands = st.settings.panels && st.num_scales > 1;
   for (int k = 0; k < st.num_scales; ++k) {
     ValueLabel pair[2];
-    scale_labels(st, k, bands, font->w, pair);
+    scale_labels(st, k, bands, font, pair);
     for (ValueLabel& l : pair) draw_value_label(st, font, l, bands ? kApart : -1, drawn);
   }
   for (int k = 0; k < st.num_scales; ++k) {
@@ -114,31 +185,21 @@ void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool 
     snprintf(buf + length, size - length, ".%03d", nanos / 1000000);
 }
 
-// A series' name, cut to `fit` characters (one at least), else its number:
-// its field's with -c, else its own. A series on the right scale is marked.
-std::string key_label(const RunState& st, int n, int fit) {
-  const char* mark = st.settings.right >> n & 1 ? kRightMark : "";
-  fit -= static_cast<int>(strlen(mark));
-  if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1)) + mark;
-  return std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n) + mark;
-}
-
 }  // namespace
 
 void draw_key(const RunState& st, int width) {
   const Range& r = st.range;
   if (r.num_active == 0) return;
   gdFontPtr font = gdFontGetSmall();
-  int slot = (width - st.margin) / (r.num_active > 3 ? r.num_active : 4);
-  int third = slot / 3, half = slot / 2;
+  KeySlots key = key_slots(st, width, font->w);
   int ly = st.margin / 2, ty = st.margin / 2 - font->h / 2;
   int k = 0;
   for (int n = 0; n < kMaxSeries; ++n) {
     if (!r.active[n]) continue;
-    int x0 = k * slot + st.margin;
-    gdImageLine(st.im_out, x0, ly, x0 + third, ly, st.colours[n]);
-    std::string label = key_label(st, n, (slot - half) / font->w);
-    gdImageString(st.im_out, font, x0 + half, ty, text(label.data()), st.colours[0]);
+    int x0 = k * key.slot + st.margin;
+    gdImageLine(st.im_out, x0, ly, x0 + key.third, ly, st.colours[n]);
+    std::string label = key_label(st, n, key.fit);
+    gdImageString(st.im_out, font, x0 + key.half, ty, text(label.data()), st.colours[0]);
     ++k;
   }
 }

@@ -1,5 +1,8 @@
 #include "chart/scales.h"
 
+#include <cfloat>
+#include <cmath>
+
 #include "common/fatal.h"
 
 namespace {
@@ -20,14 +23,43 @@ void add_side(RunState& st, int rows, bool right) {
   if (any) st.scales[st.num_scales++] = Scale{e.min, e.max, st.margin, rows, right};
 }
 
-void fix_scale(Scale& sc, const Settings& set) {
-  if (sc.max == sc.min) {
-    sc.min = sc.min - 1;
-    sc.max = sc.max + 1;
-  }
+// Widens a flat range [v, v] by 1 each way, or, where single precision
+// rounds v plus or minus 1 back to v (from 2^24 on), to the nearest float
+// beyond v; only an end at the largest float stays, the other moving.
+void widen_flat(float& min, float& max) {
+  float v = min;
+  min = v - 1;
+  max = v + 1;
+  if (min == v) min = std::nextafter(v, -FLT_MAX);
+  if (max == v) max = std::nextafter(v, FLT_MAX);
+}
+
+// The ends of a scale over data from sc.min to sc.max (min > max: no
+// finite value): the data's, widened when flat, with --min and --max in
+// their place.
+void set_ends(Scale& sc, const Settings& set) {
+  if (sc.max == sc.min) widen_flat(sc.min, sc.max);
   if (set.has_min) sc.min = set.min_value;
   if (set.has_max) sc.max = set.max_value;
-  if (sc.min >= sc.max) gerr("Strange y limits");
+}
+
+// Sets a scale where the chart on one scale is usable: a scale without a
+// finite value is flat at 0 (its infinities drawn at its ends), and one whose
+// fixed end lies past all its data runs a unit beyond that end, so that its
+// series is cut away at the edge.
+void fix_scale(Scale& sc, const Settings& set) {
+  if (sc.min > sc.max) sc.min = sc.max = 0;
+  set_ends(sc, set);
+  if (sc.min < sc.max) return;
+  if (set.has_min) {
+    sc.max = sc.min;
+    widen_flat(sc.min, sc.max);
+    sc.min = set.min_value;
+  } else {
+    sc.min = sc.max;
+    widen_flat(sc.min, sc.max);
+    sc.max = set.max_value;
+  }
 }
 
 }  // namespace
@@ -56,5 +88,10 @@ void set_scales(RunState& st) {
     st.scales[0] = Scale{r.min, r.max, st.margin, rows, false};
     st.num_scales = 1;
   }
+  // Raised only where the chart on one scale would be: no record, no
+  // usable value, or every value past a fixed end.
+  Scale one{r.min, r.max};
+  set_ends(one, set);
+  if (!r.started || !(one.min < one.max)) gerr("Strange y limits");
   for (int k = 0; k < st.num_scales; ++k) fix_scale(st.scales[k], set);
 }
