@@ -111,8 +111,7 @@ static Line model(const char* line, const Settings& set, Sample& s) {
             month = k + 1;
       }
       if (!month && !*q) return Line::unreadable;
-      if (!month && read == 0) return Line::skipped;
-      if (!month) break;
+      if (!month) return read == 0 ? Line::skipped : Line::unreadable;
       tm.tm_mon = month;
       mark = p = q;
       continue;

@@ -480,9 +480,11 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
     bool taken = tform[c.i] == 'b' ? read_month(c, comma, out.tm)
                                    : read_number(c, tform, comma, units, out, first_comma);
     // None before the delimiter: a line with nothing read yet holds no time,
-    // else the field ends there.
+    // else the field ends there; but a month name missing after a number
+    // leaves a date without its month, which cannot be read.
     if (!taken && *c.p == '\0') return TimeField::unreadable;
     if (!taken && numbers == 0) return TimeField::none;
+    if (!taken && tform[c.i] == 'b') return TimeField::unreadable;
     if (!taken) break;
     ++c.i;
     ++numbers;
