@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -113,7 +114,9 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   sizes_fit = read_size(arg[3], s.height) && sizes_fit;
   if (args >= 5) s.tform = arg[4];
   if (s.unit_digits > 0 && !reads_unix_time(s.tform)) {
-    return bad_option(err, "--time-unit: tform reads no Unix time (no 's')");
+    const char* why =
+        strchr(s.tform, 's') ? "its 's' is past the six numbers or 12 letters read" : "no 's'";
+    return bad_option(err, std::string("--time-unit: tform reads no Unix time (") + why + ")");
   }
   try {
     if (s.header == 0) resolve_fields(s, nullptr);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -132,10 +133,28 @@ float read_end(const char* option, const char* text) {
   const char* end;
   float v = parse_value(text, &end);
   while (isspace(static_cast<unsigned char>(*end))) ++end;
-  if (end == text || *end || !std::isfinite(v)) {
+  bool number = end != text && !*end;
+  // A number the cell reader takes as an infinity only for its size.
+  errno = 0;
+  double wide = number ? strtod(text, nullptr) : 0;
+  if (number && std::isinf(v) && (std::isfinite(wide) || errno == ERANGE)) {
+    throw BadOption(std::string(option) + ": " + quoted(text) +
+                    " is out of a float's range (its largest is " + shown(FLT_MAX) + ")");
+  }
+  if (!number || !std::isfinite(v)) {
     throw BadOption(std::string(option) + ": " + quoted(text) + " is no finite number");
   }
   return v;
+}
+
+// Why --min, typed as min_text, is not below --max: in single precision
+// two ends in order may round to one value.
+std::string not_below(const char* min_text, const char* max_text, float max) {
+  std::string said = "--min: " + quoted(min_text) + " is not below --max " + quoted(max_text);
+  if (strtod(min_text, nullptr) < strtod(max_text, nullptr)) {
+    said += " in single precision (both are " + shown(max) + ")";
+  }
+  return said;
 }
 
 // A length of time: a whole number and a unit, in seconds. Bounded so that
@@ -337,6 +356,7 @@ int bad_option(FILE* err, const std::string& message) {
 int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE* err) {
   optind = 0;  // a fresh scan: tests run the tool many times in one process
   opterr = 0;
+  const char *min_text = "", *max_text = "";  // as typed, for a message
   try {
     for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:pgr:hV", kLong, nullptr)) != -1;) {
       if (c == 'h') {
@@ -357,6 +377,8 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
                                    " or --header=" + next);
       }
       take(c, optarg, s);
+      if (c == kMin) min_text = optarg;
+      if (c == kMax) max_text = optarg;
     }
   } catch (const BadOption& bad) {
     return bad_option(err, bad.what());
@@ -366,8 +388,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   }
   if (s.right_spec && s.panels) return bad_option(err, "--right: not with --panels");
   if (s.has_min && s.has_max && !(s.min_value < s.max_value)) {
-    return bad_option(err,
-                      "--min: " + shown(s.min_value) + " is not below --max " + shown(s.max_value));
+    return bad_option(err, not_below(min_text, max_text, s.max_value));
   }
   *first = optind;
   return -1;
