@@ -147,8 +147,8 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   } catch (const BadOption& bad) {
     return bad_option(err, bad.what());  // a name the header does not have
   } catch (const std::bad_alloc&) {
-    // Only a line longer than the memory can hold asks for that much.
-    draw_banner(st, std::string(s.in_csv) + " - read failed");
+    // Under a limit on memory (ulimit -v) any step may run out.
+    draw_banner(st, "Out of memory");
   }
   return write_outfile(st, err);
 }

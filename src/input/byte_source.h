@@ -48,11 +48,13 @@ class ByteSource {
   // compressed file, whose parts cannot be read alone.
   long long regular_size() const;
 
+  // Raises the read-failed banner, naming the input.
+  [[noreturn]] void fail() const;
+
  private:
   size_t read_raw(char* dst, size_t room);
   size_t sniff(char* dst, size_t room);
   size_t inflate_into(char* dst, size_t room);
-  void fail() const;
 
   FILE* file_;
   const char* path_;

@@ -67,9 +67,15 @@ bool LineReader::fill() {
   return n > 0;
 }
 
+// A line longer than the memory left can hold fails the read of the input;
+// running out elsewhere is no fault of the input's.
 void LineReader::grow() {
   if (source_.positioned() && !grown_.owns_lock()) grown_ = std::unique_lock(grow_one_at_a_time);
-  buf_.resize(buf_.size() * 2);
+  try {
+    buf_.resize(buf_.size() * 2);
+  } catch (const std::bad_alloc&) {
+    source_.fail();
+  }
 }
 
 // Puts back the byte that a NUL stands in for behind the last line.
