@@ -264,7 +264,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 
 // The input: width and height (2 bytes each), a mode byte, a tform length, the tform, the file.
 // A byte after a NUL in the tform picks view options (bits 0-6: -p, -r3, --min, --max, --last,
-// -g).
+// -g), the byte after it how lines are drawn (bits 0-4: --gap=auto, --gap=90s, --join,
+// --style=steps, --style=points).
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
@@ -285,6 +286,12 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   const char* views[] = {"-p", "-r3", "--min=-1", "--max=50", "--last=90m", "--last=2d", "-g"};
   for (int bit = 6; bit >= 0; --bit) {
     if (view >> bit & 1 && !(bit == 1 && view & 1)) args.insert(args.begin(), views[bit]);
+  }
+  unsigned lines =
+      nul != tform.npos && nul + 2 < tform.size() ? static_cast<unsigned char>(tform[nul + 2]) : 0;
+  const char* drawn[] = {"--gap=auto", "--gap=90s", "--join", "--style=steps", "--style=points"};
+  for (int bit = 4; bit >= 0; --bit) {
+    if (lines >> bit & 1) args.insert(args.begin(), drawn[bit]);
   }
   std::string whole = run(args, contents);
   // An empty size fails and writes nothing, else an interlaced PNG of that size.

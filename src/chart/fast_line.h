@@ -35,4 +35,27 @@ inline void fast_line(gdImagePtr im, int x1, int y1, int x2, int y2, int colour,
   }
 }
 
+// A 3x3 square centred on (x, y), as gdImageSetPixel sets each of its
+// pixels under gdImageSetClip(im, left, top, right, bottom): cut to that
+// rectangle and the image. Written straight into the image where
+// plain_palette holds: with gd's calls, clip and pixel, --style=points took
+// 1.4 times the CPU time of lines on the 1M x 4 log.
+inline void fast_square(gdImagePtr im, int x, int y, int colour, bool plain, int left, int top,
+                        int right, int bottom) {
+  if (!plain) {
+    gdImageSetClip(im, left, top, right, bottom);
+    for (int r = y - 1; r <= y + 1; ++r) {
+      for (int c = x - 1; c <= x + 1; ++c) gdImageSetPixel(im, c, r, colour);
+    }
+    return;
+  }
+  left = std::max({x - 1, left, 0});
+  right = std::min({x + 1, right, gdImageSX(im) - 1});
+  top = std::max({y - 1, top, 0});
+  bottom = std::min({y + 1, bottom, gdImageSY(im) - 1});
+  for (int r = top; r <= bottom; ++r) {
+    for (int c = left; c <= right; ++c) im->pixels[r][c] = static_cast<unsigned char>(colour);
+  }
+}
+
 #endif  // TRENDLE_CHART_FAST_LINE_H_

@@ -37,6 +37,23 @@ struct Mapped {
   int y[kMaxSeries];
 };
 
+// One good record mapped to pixels: its x and the rows of its valid values.
+struct Point {
+  int x;
+  uint32_t valid;
+};
+
+// A record's time, for --gap.
+struct Stamp {
+  time_t t = 0;
+  int nanos = 0;
+};
+
+// Whether a line from a value at `from` to one at `to` would cross a gap.
+bool beyond(Nanos gap, const Stamp& from, const Stamp& to) {
+  return gap > 0 && nanos_between(from.t, from.nanos, to.t, to.nanos) > gap;
+}
+
 // The state of the pass: the active series, and which buffer the next record
 // goes to, buffer 1 first.
 struct Pass {
@@ -56,12 +73,16 @@ struct Pass {
   int next = 0;
   long long records = 0;    // good records drawn
   long long runs_from = 0;  // no runs are tried before this many records
-};
-
-// One good record mapped to pixels: its x and the rows of its valid values.
-struct Point {
-  int x;
-  uint32_t valid;
+  // How lines are drawn (--gap, --join, --style), and the last record's time.
+  Nanos gap = 0;
+  bool join = false;
+  Settings::Style style = Settings::Style::line;
+  Stamp last;
+  // With --join, each series' last value drawn: bit i of `held`, at
+  // (held_x[i], held_y[i]), from a record at held_at[i].
+  uint32_t held = 0;
+  int held_x[kMaxSeries], held_y[kMaxSeries];
+  Stamp held_at[kMaxSeries];
 };
 
 // Maps the record in `s`, writing the rows of its valid values to `y`, which
@@ -83,6 +104,9 @@ Pass start_pass(const RunState& st) {
   Pass p;
   p.time = make_time_mapping(st);
   p.clipped = st.settings.has_min || st.settings.has_max;
+  p.gap = st.gap;
+  p.join = st.settings.join;
+  p.style = st.settings.style;
   p.left = st.margin;
   p.right = st.margin + st.plot_width;
   for (int n = 0; n < kMaxSeries; ++n) {
@@ -113,10 +137,14 @@ void keep_record(Pass& p, const Point& pt, const int* y) {
     if (pt.valid >> i & 1) cur.y[i] = y[i];
   }
   p.next = 1 - p.next;
-  ++p.records;
 }
 
-// Draws one good record into the next buffer: for each active series with a
+// With --min or --max, cuts what is drawn next to the i-th series' rows.
+void clip_rows(const Pass& p, gdImagePtr im, int i) {
+  if (p.clipped) gdImageSetClip(im, p.left, p.top[i], p.right, p.bottom[i]);
+}
+
+// Draws one record into the next buffer: for each active series with a
 // value, in order, a line from the previous record's value or a single pixel.
 void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   Mapped& cur = p.buffer[p.next];
@@ -130,12 +158,83 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
   for (int i = 0; i < count; ++i) {
     if (!(valid >> i & 1)) continue;
     cur.y[i] = y[i];
-    if (p.clipped) gdImageSetClip(im, p.left, p.top[i], p.right, p.bottom[i]);
+    clip_rows(p, im, i);
     draw_step(im, p.colour[i], p.plain >> i & 1, x, y[i], x_prev,
               valid_prev >> i & 1 ? &prev.y[i] : nullptr);
   }
   p.next = 1 - p.next;
+}
+
+// As a record with every cell empty at column x: the next record's values
+// start again as single pixels.
+void break_lines(Pass& p, int x) {
+  Mapped& cur = p.buffer[p.next];
+  cur.x = x;
+  cur.valid = 0;
+  p.next = 1 - p.next;
+}
+
+// --style=steps: as a record at column x holding the values of the record
+// before, so that each value holds until the next record's time.
+void hold_values(const RunState& st, Pass& p, int x) {
+  const Mapped& prev = p.buffer[1 - p.next];
+  int y[kMaxSeries];
+  for (int i = 0; i < p.count; ++i) y[i] = prev.y[i];
+  draw_record(st, p, Point{x, prev.valid}, y);
+}
+
+// --style=points: a 3x3 square of each value, cut at the edges of its rows
+// of the plot area.
+void draw_points(const RunState& st, const Pass& p, const Point& pt, const int* y) {
+  for (int i = 0; i < p.count; ++i) {
+    if (!(pt.valid >> i & 1)) continue;
+    fast_square(st.im_out, pt.x, y[i], p.colour[i], p.plain >> i & 1, p.left, p.top[i], p.right,
+                p.bottom[i]);
+  }
+}
+
+// --join: each value joined to its series' last one, wherever that was,
+// unless a gap lies between them; with steps, across and then up or down.
+void draw_joined(const RunState& st, Pass& p, const Point& pt, const int* y, const Stamp& at) {
+  gdImagePtr im = st.im_out;
+  for (int i = 0; i < p.count; ++i) {
+    if (!(pt.valid >> i & 1)) continue;
+    bool joined = (p.held >> i & 1) && !beyond(p.gap, p.held_at[i], at);
+    clip_rows(p, im, i);
+    bool plain = p.plain >> i & 1;
+    if (joined && p.style == Settings::Style::steps) {
+      fast_line(im, p.held_x[i], p.held_y[i], pt.x, p.held_y[i], p.colour[i], plain);
+      p.held_x[i] = pt.x;
+    }
+    draw_step(im, p.colour[i], plain, pt.x, y[i], p.held_x[i], joined ? &p.held_y[i] : nullptr);
+    p.held_x[i] = pt.x;
+    p.held_y[i] = y[i];
+    p.held_at[i] = at;
+    p.held |= 1u << i;
+  }
+}
+
+// Draws one good record as the options say: by default a line from the
+// record before; across a gap as after a record with every cell empty.
+void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const Stamp& at) {
+  bool gap = p.records > 0 && beyond(p.gap, p.last, at);
+  p.last = at;
   ++p.records;
+  if (p.style == Settings::Style::points) {
+    draw_points(st, p, pt, y);
+    return;
+  }
+  if (p.join) {
+    draw_joined(st, p, pt, y, at);
+    keep_record(p, pt, y);
+    return;
+  }
+  if (gap) {
+    break_lines(p, pt.x);
+  } else if (p.style == Settings::Style::steps) {
+    hold_values(st, p, pt.x);
+  }
+  draw_record(st, p, pt, y);
 }
 
 // Good records of one block, parsed and mapped by a worker; on cache lines of
@@ -143,6 +242,7 @@ void draw_record(const RunState& st, Pass& p, const Point& pt, const int* y) {
 struct alignas(64) Part {
   std::vector<Point> points;
   std::unique_ptr<int[]> rows;  // `count` per record
+  std::vector<Stamp> times;     // of each record, with --gap and --join only
   BlockStop stop;
 };
 
@@ -153,8 +253,10 @@ constexpr size_t kPartBytes = 256 << 10;
 // Parses the block's next records into `part`: true at the block's end,
 // false when the part is full.
 bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& part) {
-  const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int));
+  const bool timed = p.gap > 0 || p.join;
+  const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int) + timed * sizeof(Stamp));
   part.points.clear();
+  part.times.clear();
   // Made for a full part once: grown a record at a time, zeroed as it grew,
   // it took an eighth of the mapping's instructions. Not zeroed: rows of
   // series without a value are never read, and the pages of a part that a
@@ -166,6 +268,7 @@ bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& pa
     if (!next_block_record(lines, set, s, part.stop)) return true;
     int* y = part.rows.get() + part.points.size() * p.count;
     part.points.push_back(map_record(p, s, y));
+    if (timed) part.times.push_back(Stamp{s.time, s.nanos});
   }
   return false;
 }
@@ -178,16 +281,40 @@ constexpr size_t kMaxRun = 256;
 constexpr int kRetryAfter = 1024;
 
 // The records from k on that step straight down the column of the record
-// before them, with the same series valid, each plain; at most kMaxRun.
+// before them, with the same series valid, each plain, and no gap between
+// them; at most kMaxRun. Such steps draw what lines draw, steps too, and
+// with --join too: each series in the run has its last value in the record
+// before.
 size_t run_length(const Pass& p, const Part& part, size_t k) {
   const Mapped& prev = p.buffer[1 - p.next];
   if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
+  if (p.style == Settings::Style::points) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
-  while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid) {
+  while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid &&
+         (p.gap == 0 || !beyond(p.gap, j == k ? p.last : part.times[j - 1], part.times[j]))) {
     ++j;
   }
   return j - k;
+}
+
+// After a run painted at once: the pass as drawing its records one by one
+// leaves it, from the run's last records.
+void end_run(Pass& p, const Part& part, size_t k, size_t length) {
+  p.next = (p.next + static_cast<int>(length)) % 2;
+  p.records += static_cast<long long>(length);
+  for (size_t r = k + length - 2; r < k + length; ++r) {
+    keep_record(p, part.points[r], part.rows.get() + r * p.count);
+  }
+  size_t last = k + length - 1;
+  if (!part.times.empty()) p.last = part.times[last];
+  if (!p.join) return;
+  for (int i = 0; i < p.count; ++i) {
+    if (!(part.points[last].valid >> i & 1)) continue;
+    p.held_x[i] = part.points[last].x;
+    p.held_y[i] = part.rows[last * p.count + i];
+    p.held_at[i] = p.last;
+  }
 }
 
 // Draws a block's records in order, painting runs in one column at once
@@ -209,19 +336,14 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
                   .left = p.left,
                   .right = p.right};
     if (length >= kMinRun && paint_column_run(st.im_out, run)) {
-      // The buffers end as drawing the records one by one leaves them:
-      // the last two records, each in the buffer it goes to.
-      p.next = (p.next + static_cast<int>(length)) % 2;
-      p.records += static_cast<long long>(length) - 2;
-      for (size_t r = k + length - 2; r < k + length; ++r) {
-        keep_record(p, part.points[r], part.rows.get() + r * p.count);
-      }
+      end_run(p, part, k, length);
       k += length;
       continue;
     }
     if (length >= kMinRun) p.runs_from = p.records + kRetryAfter;
     for (size_t end = k + std::max<size_t>(length, 1); k < end; ++k) {
-      draw_record(st, p, part.points[k], part.rows.get() + k * p.count);
+      draw_one(st, p, part.points[k], part.rows.get() + k * p.count,
+               part.times.empty() ? Stamp() : part.times[k]);
     }
   }
 }
@@ -289,5 +411,7 @@ void plot_pass(const RunState& st, LineReader& in) {
   }
   Sample s;
   int y[kMaxSeries];
-  while (next_record(in, st.settings, p.records + 1, s)) draw_record(st, p, map_record(p, s, y), y);
+  while (next_record(in, st.settings, p.records + 1, s)) {
+    draw_one(st, p, map_record(p, s, y), y, Stamp{s.time, s.nanos});
+  }
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/steps.h"
 #include "common/settings.h"
 
 // The smallest and largest finite value of some series.
@@ -68,6 +69,7 @@ struct RunState {
   signed char colours[kMaxSeries] = {};
 
   Range range;
+  Nanos gap = 0;             // no line joins records further apart; 0: any are joined
   Scale scales[kMaxSeries];  // in band order, top first; with -r the left first
   int num_scales = 0;
   signed char scale_of[kMaxSeries] = {};  // of each series in use

@@ -30,9 +30,13 @@ void widen(float& min, float& max, float v) {
 // Adds one good record to the range. Non-finite values never widen min and
 // max; an infinity still marks its series active, a NaN is a gap. Each
 // series' own extent is kept only when the scales need it (`by_series`):
-// on 4 series that is a quarter more of the scan's own work.
+// on 4 series that is a quarter more of the scan's own work. `steps` counts
+// the step from the record before, for --gap=auto.
 template <bool by_series>
-void add_to_range(Range& range, const Sample& s) {
+void add_to_range(Range& range, const Sample& s, StepCounts* steps) {
+  if (steps && range.started) {
+    steps->add(nanos_between(range.end_time, range.end_nanos, s.time, s.nanos));
+  }
   take_time(range, s.time, s.nanos);
   for (int n = 0; n < s.columns; ++n) {
     if (!s.flags[n]) continue;
@@ -72,6 +76,7 @@ void merge(Range& range, const Range& later) {
 // What one block adds to the scan, on cache lines of its own.
 struct alignas(64) Part {
   Range range;  // of the block alone
+  StepCounts steps;
   long long records = 0;
   BlockStop stop;
 };
@@ -83,8 +88,10 @@ bool scan_block(LineReader& lines, const Settings& set, Part& part) {
   Sample s;
   long long records = 0;
   part.stop = BlockStop();
+  part.steps = StepCounts();
+  StepCounts* steps = set.gap_auto ? &part.steps : nullptr;
   while (next_block_record(lines, set, s, part.stop)) {
-    add_to_range<by_series>(range, s);
+    add_to_range<by_series>(range, s, steps);
     ++records;
   }
   part.range = range;
@@ -93,7 +100,7 @@ bool scan_block(LineReader& lines, const Settings& set, Part& part) {
 }
 
 template <bool by_series>
-void scan_in_blocks(RunState& st, LineReader& in, int count) {
+void scan_in_blocks(RunState& st, LineReader& in, int count, StepCounts* steps) {
   Part parts[kSlots];
   long long records = 0;  // good records in the blocks merged so far
   run_in_order(
@@ -103,6 +110,11 @@ void scan_in_blocks(RunState& st, LineReader& in, int count) {
       },
       [&](int slot) {
         Part& part = parts[slot];
+        if (steps && st.range.started && part.range.started) {
+          steps->add(nanos_between(st.range.end_time, st.range.end_nanos, part.range.start_time,
+                                   part.range.start_nanos));
+        }
+        if (steps) steps->merge(part.steps);
         merge(st.range, part.range);
         records += part.records;
         finish_block(part.stop, records + 1);
@@ -110,14 +122,14 @@ void scan_in_blocks(RunState& st, LineReader& in, int count) {
 }
 
 template <bool by_series>
-void scan(RunState& st, LineReader& in) {
+void scan(RunState& st, LineReader& in, StepCounts* steps) {
   if (int count = block_count(in)) {
-    scan_in_blocks<by_series>(st, in, count);
+    scan_in_blocks<by_series>(st, in, count, steps);
     return;
   }
   Sample s;
   for (long long records = 0; next_record(in, st.settings, records + 1, s); ++records) {
-    add_to_range<by_series>(st.range, s);
+    add_to_range<by_series>(st.range, s, steps);
   }
   in.rewind();
 }
@@ -125,12 +137,15 @@ void scan(RunState& st, LineReader& in) {
 }  // namespace
 
 void scan_file(RunState& st, LineReader& in) {
+  StepCounts counts;
+  StepCounts* steps = st.settings.gap_auto ? &counts : nullptr;
   // One scale for all series needs only the range of all.
   if (st.settings.panels || st.settings.right_spec) {
-    scan<true>(st, in);
+    scan<true>(st, in, steps);
   } else {
-    scan<false>(st, in);
+    scan<false>(st, in, steps);
   }
+  st.gap = steps ? counts.gap() : static_cast<Nanos>(st.settings.gap_ms) * 1000000;
 }
 
 void fix_time_span(Range& range) {

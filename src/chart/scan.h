@@ -6,9 +6,10 @@
 
 class LineReader;
 
-// Reads every record of `in` once, collecting st.range, then rewinds it. A
-// big regular file is shared out between threads by blocks, merged in file
-// order to exactly what one reading finds.
+// Reads every record of `in` once, collecting st.range and st.gap (with
+// --gap=auto from the steps between records), then rewinds it. A big regular
+// file is shared out between threads by blocks, merged in file order to
+// exactly what one reading finds.
 void scan_file(RunState& st, LineReader& in);
 
 // Widens a zero-width time span by a second each way; raises "Strange time

@@ -39,6 +39,13 @@ struct Settings {
   uint32_t right = 0;
   bool has_min = false, has_max = false;  // --min and --max set every scale's ends
   float min_value = 0, max_value = 0;
+  // How lines are drawn: no line joins points more than gap_ms apart (0: any
+  // are joined; with gap_auto five times the log's usual step); with join a
+  // cell without a value does not break its series' line.
+  long long gap_ms = 0;
+  bool gap_auto = false;
+  bool join = false;
+  enum class Style { line, steps, points } style = Style::line;
   // The window: only records from `from` to `to` (seconds, nanoseconds) are
   // charted; --last moves `from` to that long before the last record.
   const char* from_spec = nullptr;

@@ -60,11 +60,17 @@ constexpr const char* kOptionHelp =
     "                        whole number and s, m, h, d or w (90m, 24h, 7d)\n"
     "  -g, --grid            dashed lines at round values and round times,\n"
     "                        each labelled\n"
+    "      --gap=D           no line joins records more than D apart: a whole\n"
+    "                        number and ms, s, m, h, d or w; auto: five times\n"
+    "                        the log's usual step\n"
+    "      --join            a cell without a value does not break the line\n"
+    "      --style=S         line (default), steps (each value held until the\n"
+    "                        next record) or points (a 3x3 square each)\n"
     "  -h, --help            print this help and exit\n"
     "  -V, --version         print the version and exit\n"
     "      --                end the options\n";
 
-enum { kDecimalComma = 256, kSkip, kMin, kMax, kFrom, kTo, kLast };
+enum { kDecimalComma = 256, kSkip, kMin, kMax, kFrom, kTo, kLast, kGap, kJoin, kStyle };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"decimal-comma", no_argument, nullptr, kDecimalComma},
@@ -81,6 +87,9 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"from", required_argument, nullptr, kFrom},
                         {"to", required_argument, nullptr, kTo},
                         {"last", required_argument, nullptr, kLast},
+                        {"gap", required_argument, nullptr, kGap},
+                        {"join", no_argument, nullptr, kJoin},
+                        {"style", required_argument, nullptr, kStyle},
                         {"help", no_argument, nullptr, 'h'},
                         {"version", no_argument, nullptr, 'V'},
                         {nullptr, 0, nullptr, 0}};
@@ -157,19 +166,45 @@ std::string not_below(const char* min_text, const char* max_text, float max) {
   return said;
 }
 
-// A length of time: a whole number and a unit, in seconds. Bounded so that
-// no time minus it overflows.
-long long read_duration(const std::string& text) {
-  constexpr std::pair<char, long long> kUnits[] = {
-      {'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}, {'w', 604800}};
+// A length of time: a whole number and a unit, in milliseconds; 0 when it
+// is none. Bounded so that no time minus it overflows.
+long long read_length(const std::string& text) {
+  constexpr std::pair<const char*, long long> kUnits[] = {
+      {"ms", 1}, {"s", 1000}, {"m", 60000}, {"h", 3600000}, {"d", 86400000}, {"w", 604800000}};
   long long n;
-  for (auto [unit, seconds] : kUnits) {
-    if (text.size() > 1 && text.back() == unit &&
-        read_number(text.substr(0, text.size() - 1), 1, kMaxDuration / seconds, n)) {
-      return n * seconds;
+  for (auto [unit, millis] : kUnits) {
+    if (text.ends_with(unit) && read_number(text.substr(0, text.size() - strlen(unit)), 1,
+                                            kMaxDuration * 1000 / millis, n)) {
+      return n * millis;
     }
   }
-  throw BadOption("--last: " + quoted(text) + " is no length of time like 90m, 24h or 7d");
+  return 0;
+}
+
+// --last's length, in seconds: no unit below the second.
+long long read_duration(const std::string& text) {
+  long long millis = text.ends_with("ms") ? 0 : read_length(text);
+  if (millis == 0) {
+    throw BadOption("--last: " + quoted(text) + " is no length of time like 90m, 24h or 7d");
+  }
+  return millis / 1000;
+}
+
+// --gap's length in milliseconds, or auto.
+void read_gap(const std::string& text, Settings& s) {
+  s.gap_auto = text == "auto";
+  s.gap_ms = s.gap_auto ? 0 : read_length(text);
+  if (!s.gap_auto && s.gap_ms == 0) {
+    throw BadOption("--gap: " + quoted(text) + " is no length of time like 500ms, 90m or 24h, " +
+                    "nor auto");
+  }
+}
+
+Settings::Style read_style(const std::string& text) {
+  if (text == "line") return Settings::Style::line;
+  if (text == "steps") return Settings::Style::steps;
+  if (text == "points") return Settings::Style::points;
+  throw BadOption("--style: " + quoted(text) + " is not line, steps or points");
 }
 
 long long read_count(const char* option, const char* text, long long least, const char* what) {
@@ -229,6 +264,15 @@ void take(int c, const char* value, Settings& s) {
       break;
     case kLast:
       s.last_seconds = read_duration(value);
+      break;
+    case kGap:
+      read_gap(value, s);
+      break;
+    case kJoin:
+      s.join = true;
+      break;
+    case kStyle:
+      s.style = read_style(value);
       break;
   }
 }
