@@ -25,16 +25,11 @@ lib='
     }
     function valued(c) { return c != "" && c != "x" && c != "nan" }'
 
-# charts WHAT LOG CHECK OPTION...: trendle with the window, $extra and the options charts LOG,
-# read from a file, through a pipe and from a gzip file, as got.png; CHECK must pass each time.
-charts() {
+# viewed WHAT LOG CHECK OPTION...: charts, with the window and $extra before the options.
+viewed() {
   what="$1$also" log=$2 check=$3
   shift 3
-  set -- ${from:+--from="$from"} ${to:+--to="$to"} $extra "$@"
-  trendle "$@" "$log" got.png $W $H && $check || fail "$what, file"
-  trendle "$@" /dev/stdin got.png $W $H <"$log" && $check || fail "$what, pipe"
-  gzip -c "$log" >log.gz
-  trendle "$@" log.gz got.png $W $H && $check || fail "$what, gzip"
+  charts "$what" "$log" "$check" ${from:+--from="$from"} ${to:+--to="$to"} $extra "$@"
 }
 
 bytes() { cmp -s got.png want.png; }
@@ -45,7 +40,7 @@ same() {
   what=$1 optioned=$2 default=$3
   shift 3
   trendle $extra "$default" want.png $W $H || fail "$what$also: the default run"
-  charts "$what" "$optioned" bytes "$@"
+  viewed "$what" "$optioned" bytes "$@"
 }
 
 # log SEED LINES FIELDS STEP MAKE: a log in the usual layout, FIELDS cells a record from the awk
@@ -241,7 +236,7 @@ for seed in 1 2 3 4; do
     squares $k <base.csv >want.csv
     kept=$extra extra="$extra --min=0 --max=$top"
     same "--style=points (a pixel $k s)" padded.csv want.csv --style=points
-    charts "--style=points --join --gap=1s" padded.csv bytes --style=points --join --gap=1s
+    viewed "--style=points --join --gap=1s" padded.csv bytes --style=points --join --gap=1s
     extra=$kept
 
     # --join: each series as its values alone, rewritten as above, between empty records at the
@@ -262,7 +257,7 @@ for seed in 1 2 3 4; do
         { echo "$first" && alone $k <base.csv | ${rewrite%|*} && echo "$last"; } >alone.csv
         trendle $solo --min=-5 --max=115 alone.csv alone$k.png $width $H || fail "alone $k: the run"
       done
-      charts "--join${rewrite#*|}" two.csv joined --join --min=-5 --max=115 ${rewrite#*|}
+      viewed "--join${rewrite#*|}" two.csv joined --join --min=-5 --max=115 ${rewrite#*|}
     done
   done
 done

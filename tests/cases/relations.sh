@@ -1,6 +1,7 @@
 # Sourced by the relation scripts: a scratch directory to work in, removed at the end; fail,
-# which names the first relation that fails and exits 1; and cells, an awk function for the
-# value cells of generated logs (empty, bad, whole, decimal and exponent cells).
+# which names the first relation that fails and exits 1; charts, which runs trendle three ways;
+# and cells, an awk function for the value cells of generated logs (empty, bad, whole, decimal
+# and exponent cells).
 set -u
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
@@ -20,3 +21,14 @@ cells='
       if (r < 0.9) return sprintf("%.3f", rand() * 100 - 20)
       return sprintf("%de%d", 1 + int(rand() * 9), int(rand() * 3))
     }'
+
+# charts WHAT LOG CHECK OPTION...: trendle with the options charts LOG at $W x $H, read from a
+# file, through a pipe and from a gzip file, as got.png; CHECK must pass each time.
+charts() {
+  what=$1 log=$2 check=$3
+  shift 3
+  trendle "$@" "$log" got.png $W $H && $check || fail "$what, file"
+  trendle "$@" /dev/stdin got.png $W $H <"$log" && $check || fail "$what, pipe"
+  gzip -c "$log" >log.gz
+  trendle "$@" log.gz got.png $W $H && $check || fail "$what, gzip"
+}

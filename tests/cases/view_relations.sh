@@ -7,17 +7,6 @@
 W=400 H=240
 record='^[0-9][0-9]/01/01 [0-9][0-9]:[0-9][0-9]:[0-9][0-9]'  # a record of the logs below
 
-# charts WHAT LOG CHECK OPTION...: trendle with the options charts LOG, read from a file,
-# through a pipe and from a gzip file, as got.png; CHECK must pass each time.
-charts() {
-  what=$1 log=$2 check=$3
-  shift 3
-  trendle "$@" "$log" got.png $W $H && $check || fail "$what, file"
-  trendle "$@" /dev/stdin got.png $W $H <"$log" && $check || fail "$what, pipe"
-  gzip -c "$log" >log.gz
-  trendle "$@" log.gz got.png $W $H && $check || fail "$what, gzip"
-}
-
 bytes() { cmp -s got.png want.png; }
 
 pixels() {
