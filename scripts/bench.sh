@@ -219,7 +219,8 @@ if [ "$big" != -1 ]; then
              "-d ; --decimal-comma|decimal-commas|" "-t 2|moved|" "-c 5,2|file|" \
              "--skip=1|file|" "-H|header|" "--panels|file|" "-r 3,5|file|" \
              "--min=-50 --max=50|file|" "-g|file|" "--from=03/01/23-00:00:00 --to=09/01/23-00:00:00|file|" \
-             "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|"; do
+             "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|" "--gap=auto|file|" \
+             "--gap=1h|file|" "--join|file|" "--style=steps|file|" "--style=points|file|"; do
     options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
     case $kind in
       file) in=$log default=$log ;;

@@ -20,8 +20,9 @@ Nanos nanos_between(time_t from, int from_nanos, time_t to, int to_nanos) {
   return (static_cast<Nanos>(to) - from) * 1000000000 + (to_nanos - from_nanos);
 }
 
-// Most logs step evenly: the bin of the step before is kept, saving a
-// logarithm a record (a third of the scan's time on the 1M x 4 log).
+// Most logs step evenly: the bin of the step before is kept. With a
+// logarithm a record --gap=auto took 1.12 times the CPU time of the run
+// without it on the 1M x 4 log, with the bin kept 1.07 times.
 void StepCounts::add(Nanos step) {
   if (step <= 0) return;
   if (bins_.empty()) bins_.resize(kBins);
