@@ -209,7 +209,7 @@ static void layouts_one(const std::string& line, const Settings& set) {
   fields.erase(fields.begin() + moved.time_field - 1);
   for (const std::string& f : fields) front += "," + f;
   front += line.ends_with('\n') ? "\n" : "";
-  resolve_fields(moved, nullptr);
+  moved = resolve_fields(moved, nullptr);
   if (!comment(line) && !comment(front))
     check(seen(line, moved) == seen(front, plain), "-t differs from the field moved to the front");
 }

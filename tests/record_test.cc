@@ -25,8 +25,7 @@ Settings settings_of(const std::string& options) {
   Settings set;
   int first;
   EXPECT_EQ(read_options(argv.size(), argv.data(), set, &first, stdout, stderr), -1) << options;
-  resolve_fields(set, nullptr);
-  return set;
+  return resolve_fields(set, nullptr);
 }
 
 // What parse_record made of a line, in the table's words.

@@ -107,7 +107,7 @@ void keep_whole(const RunState& st, gdFontPtr font, bool max, ValueLabel& l) {
 // between `bands`, each keeps inside its own band, clear of the line between
 // them.
 void scale_labels(const RunState& st, int k, bool bands, gdFontPtr font, ValueLabel out[2]) {
-  const Scale& sc = st.scales[k];
+  const Scale& sc = st.scales.of[k];
   int w = font->w;
   for (int i = 0; i < 2; ++i) {
     ValueLabel& l = out[i];
@@ -116,7 +116,7 @@ void scale_labels(const RunState& st, int k, bool bands, gdFontPtr font, ValueLa
     // The products are unsigned, as the label lengths are.
     size_t len = strlen(l.text);
     int length = static_cast<int>(len * w);
-    bool outer = !bands || k == (i == 0 ? 0 : st.num_scales - 1);
+    bool outer = !bands || k == (i == 0 ? 0 : st.scales.count - 1);
     if (i == 0) {
       l.hi = outer ? sc.top + static_cast<int>(len * (w + w) / 3u) : sc.top + kApart + length;
     } else {
@@ -143,20 +143,20 @@ void draw_value_label(const RunState& st, gdFontPtr font, const ValueLabel& l, i
 // left out; a grid value is left out within two characters of another.
 void draw_value_labels(const RunState& st, gdFontPtr font) {
   std::vector<ValueLabel> drawn;
-  bool bands = st.settings.panels && st.num_scales > 1;
-  for (int k = 0; k < st.num_scales; ++k) {
+  bool bands = st.settings.panels && st.scales.count > 1;
+  for (int k = 0; k < st.scales.count; ++k) {
     ValueLabel pair[2];
     scale_labels(st, k, bands, font, pair);
     for (ValueLabel& l : pair) draw_value_label(st, font, l, bands ? kApart : -1, drawn);
   }
-  for (int k = 0; k < st.num_scales; ++k) {
+  for (int k = 0; k < st.scales.count; ++k) {
     for (const Tick& t : st.ticks.values[k]) {
       ValueLabel l;
       snprintf(l.text, sizeof l.text, "%s", t.text);
       int length = static_cast<int>(strlen(l.text)) * font->w;
       l.hi = t.at + length / 2;
       l.lo = l.hi - length;
-      l.right = st.scales[k].right;
+      l.right = st.scales.of[k].right;
       draw_value_label(st, font, l, 2 * font->w, drawn);
     }
   }

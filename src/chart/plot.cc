@@ -111,7 +111,7 @@ Pass start_pass(const RunState& st) {
   p.right = st.margin + st.plot_width;
   for (int n = 0; n < kMaxSeries; ++n) {
     if (!st.range.active[n]) continue;
-    const Scale& scale = st.scales[st.scale_of[n]];
+    const Scale& scale = st.scales.of[st.scales.index[n]];
     p.series[p.count] = n;
     p.value[p.count] = make_value_mapping(scale);
     p.top[p.count] = scale.top + 1;
@@ -379,8 +379,8 @@ void draw_frame(const RunState& st) {
   gdImageDashedLine(st.im_out, right, bottom, left, bottom, st.grid);
   gdImageDashedLine(st.im_out, left, bottom, left, top, st.grid);
   // Bands after the first begin at a line of their own.
-  for (int k = 1; st.settings.panels && k < st.num_scales; ++k) {
-    int y = st.scales[k].top;
+  for (int k = 1; st.settings.panels && k < st.scales.count; ++k) {
+    int y = st.scales.of[k].top;
     gdImageDashedLine(st.im_out, left, y, right, y, st.grid);
   }
 }
@@ -388,10 +388,10 @@ void draw_frame(const RunState& st) {
 void draw_grid(const RunState& st) {
   const Ticks& ticks = st.ticks;
   int left = st.margin + 1, right = st.margin + st.plot_width - 1;
-  for (int k = 0; k < st.num_scales; ++k) {
+  for (int k = 0; k < st.scales.count; ++k) {
     // A right scale beside a left one is only labelled: its lines would
     // cross the left one's.
-    if (k > 0 && st.scales[k].right) continue;
+    if (k > 0 && st.scales.of[k].right) continue;
     for (const Tick& t : ticks.values[k]) {
       gdImageDashedLine(st.im_out, left, t.at, right, t.at, st.grid);
     }

@@ -1,5 +1,6 @@
-// The whole state of one run, in one place: the settings, the geometry, the
-// image and its palette, and the range results.
+// The state of one run, in one place: the settings the stages before the
+// scan fixed, the geometry, the image and its palette, and what each stage
+// after returned: the range, the scales, the grid.
 #ifndef TRENDLE_CHART_RUN_STATE_H_
 #define TRENDLE_CHART_RUN_STATE_H_
 
@@ -44,6 +45,14 @@ struct Scale {
   bool right = false;  // labelled in the right margin
 };
 
+// The value scales in band order, top first (with -r the left first), and
+// the scale of each series in use.
+struct Scales {
+  Scale of[kMaxSeries];
+  int count = 0;
+  signed char index[kMaxSeries] = {};
+};
+
 // A line of the grid: its row (a value's) or column (a time's), and its label.
 struct Tick {
   int at;
@@ -56,6 +65,8 @@ struct Ticks {
   std::vector<Tick> times;               // left to right
 };
 
+// The state of a run: the settings the stages before the scan fixed, the
+// image, and what each stage returned.
 struct RunState {
   Settings settings;
 
@@ -68,12 +79,12 @@ struct RunState {
   int grid = 0;
   signed char colours[kMaxSeries] = {};
 
+  // What each stage of the run returned, in order: the names from the
+  // header, the scan's range (after the fix-ups) and gap, the scales, the grid.
+  std::string names[kMaxSeries];  // empty: the key shows numbers
   Range range;
-  Nanos gap = 0;             // no line joins records further apart; 0: any are joined
-  Scale scales[kMaxSeries];  // in band order, top first; with -r the left first
-  int num_scales = 0;
-  signed char scale_of[kMaxSeries] = {};  // of each series in use
-  std::string names[kMaxSeries];          // from the header; empty: the key shows numbers
+  Nanos gap = 0;  // no line joins records further apart; 0: any are joined
+  Scales scales;
   Ticks ticks;
 };
 

@@ -7,20 +7,20 @@
 
 namespace {
 
-// Adds a scale over all the plot's rows for the series in use on one side
-// (the right one: those -r lists), if there are any.
-void add_side(RunState& st, int rows, bool right) {
+// Adds a scale from row `top` over `rows` rows for the series in use on
+// one side (the right one: those -r lists), if there are any.
+void add_side(Scales& out, const Range& r, uint32_t listed, int top, int rows, bool right) {
   Extent e;
   bool any = false;
   for (int n = 0; n < kMaxSeries; ++n) {
-    if (!st.range.active[n] || (st.settings.right >> n & 1) != right) continue;
-    const Extent& own = st.range.series[n];
+    if (!r.active[n] || (listed >> n & 1) != right) continue;
+    const Extent& own = r.series[n];
     if (own.max > e.max) e.max = own.max;
     if (own.min < e.min) e.min = own.min;
-    st.scale_of[n] = static_cast<signed char>(st.num_scales);
+    out.index[n] = static_cast<signed char>(out.count);
     any = true;
   }
-  if (any) st.scales[st.num_scales++] = Scale{e.min, e.max, st.margin, rows, right};
+  if (any) out.of[out.count++] = Scale{e.min, e.max, top, rows, right};
 }
 
 // Widens a flat range [v, v] by 1 each way, or, where single precision
@@ -64,34 +64,33 @@ void fix_scale(Scale& sc, const Settings& set) {
 
 }  // namespace
 
-void set_scales(RunState& st) {
-  const Settings& set = st.settings;
-  const Range& r = st.range;
-  int rows = set.height - 2 * st.margin;
-  st.num_scales = 0;
+Scales set_scales(const Range& r, const Settings& set, int margin) {
+  Scales out;
+  int rows = set.height - 2 * margin;
   if (set.panels && r.num_active > 1) {
     int each = rows / r.num_active;
     for (int n = 0; n < kMaxSeries; ++n) {
       if (!r.active[n]) continue;
-      int k = st.num_scales;
+      int k = out.count;
       bool last = k == r.num_active - 1;
-      st.scale_of[n] = static_cast<signed char>(k);
-      st.scales[st.num_scales++] = Scale{r.series[n].min, r.series[n].max, st.margin + k * each,
-                                         last ? rows - k * each : each, false};
+      out.index[n] = static_cast<signed char>(k);
+      out.of[out.count++] = Scale{r.series[n].min, r.series[n].max, margin + k * each,
+                                  last ? rows - k * each : each, false};
     }
   } else if (set.right) {
-    add_side(st, rows, false);
-    add_side(st, rows, true);
+    add_side(out, r, set.right, margin, rows, false);
+    add_side(out, r, set.right, margin, rows, true);
   }
   // One scale for all: the range as the scan found it, or no series at all.
-  if (st.num_scales == 0) {
-    st.scales[0] = Scale{r.min, r.max, st.margin, rows, false};
-    st.num_scales = 1;
+  if (out.count == 0) {
+    out.of[0] = Scale{r.min, r.max, margin, rows, false};
+    out.count = 1;
   }
   // Raised only where the chart on one scale would be: no record, no
   // usable value, or every value past a fixed end.
   Scale one{r.min, r.max};
   set_ends(one, set);
   if (!r.started || !(one.min < one.max)) gerr("Strange y limits");
-  for (int k = 0; k < st.num_scales; ++k) fix_scale(st.scales[k], set);
+  for (int k = 0; k < out.count; ++k) fix_scale(out.of[k], set);
+  return out;
 }

@@ -6,11 +6,11 @@
 
 #include "chart/run_state.h"
 
-// Sets st.scales from the range: each spans its series' values, widened by 1
+// The scales of a range: each spans its series' values, widened by 1
 // each way when flat (to the nearest other floats where 1 is too little),
 // with --min and --max in place of the data's ends. Raises "Strange y limits"
 // where one scale for all would be unusable: no record, no finite value, or
 // every value past a fixed end; a scale of its own is then made usable.
-void set_scales(RunState& st);
+Scales set_scales(const Range& range, const Settings& set, int margin);
 
 #endif  // TRENDLE_CHART_SCALES_H_

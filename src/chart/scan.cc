@@ -100,55 +100,56 @@ bool scan_block(LineReader& lines, const Settings& set, Part& part) {
 }
 
 template <bool by_series>
-void scan_in_blocks(RunState& st, LineReader& in, int count, StepCounts* steps) {
+void scan_in_blocks(const Settings& set, Range& range, LineReader& in, int count,
+                    StepCounts* steps) {
   Part parts[kSlots];
   long long records = 0;  // good records in the blocks merged so far
   run_in_order(
       in, count,
-      [&](LineReader& lines, int slot) {
-        return scan_block<by_series>(lines, st.settings, parts[slot]);
-      },
+      [&](LineReader& lines, int slot) { return scan_block<by_series>(lines, set, parts[slot]); },
       [&](int slot) {
         Part& part = parts[slot];
-        if (steps && st.range.started && part.range.started) {
-          steps->add(nanos_between(st.range.end_time, st.range.end_nanos, part.range.start_time,
+        if (steps && range.started && part.range.started) {
+          steps->add(nanos_between(range.end_time, range.end_nanos, part.range.start_time,
                                    part.range.start_nanos));
         }
         if (steps) steps->merge(part.steps);
-        merge(st.range, part.range);
+        merge(range, part.range);
         records += part.records;
         finish_block(part.stop, records + 1);
       });
 }
 
 template <bool by_series>
-void scan(RunState& st, LineReader& in, StepCounts* steps) {
+void read_all(const Settings& set, Range& range, LineReader& in, StepCounts* steps) {
   if (int count = block_count(in)) {
-    scan_in_blocks<by_series>(st, in, count, steps);
+    scan_in_blocks<by_series>(set, range, in, count, steps);
     return;
   }
   Sample s;
-  for (long long records = 0; next_record(in, st.settings, records + 1, s); ++records) {
-    add_to_range<by_series>(st.range, s, steps);
+  for (long long records = 0; next_record(in, set, records + 1, s); ++records) {
+    add_to_range<by_series>(range, s, steps);
   }
   in.rewind();
 }
 
 }  // namespace
 
-void scan_file(RunState& st, LineReader& in) {
+Scan scan_file(const Settings& set, LineReader& in) {
+  Scan scan;
   StepCounts counts;
-  StepCounts* steps = st.settings.gap_auto ? &counts : nullptr;
+  StepCounts* steps = set.gap_auto ? &counts : nullptr;
   // One scale for all series needs only the range of all.
-  if (st.settings.panels || st.settings.right_spec) {
-    scan<true>(st, in, steps);
+  if (set.panels || set.right_spec) {
+    read_all<true>(set, scan.range, in, steps);
   } else {
-    scan<false>(st, in, steps);
+    read_all<false>(set, scan.range, in, steps);
   }
-  st.gap = steps ? counts.gap() : static_cast<Nanos>(st.settings.gap_ms) * 1000000;
+  scan.gap = steps ? counts.gap() : static_cast<Nanos>(set.gap_ms) * 1000000;
+  return scan;
 }
 
-void fix_time_span(Range& range) {
+Range fix_time_span(Range range) {
   auto start = std::tie(range.start_time, range.start_nanos);
   auto end = std::tie(range.end_time, range.end_nanos);
   if (start == end) {
@@ -156,4 +157,5 @@ void fix_time_span(Range& range) {
     range.end_time += 1;
   }
   if (start >= end) gerr("Strange time limits");
+  return range;
 }

@@ -6,14 +6,20 @@
 
 class LineReader;
 
-// Reads every record of `in` once, collecting st.range and st.gap (with
-// --gap=auto from the steps between records), then rewinds it. A big regular
-// file is shared out between threads by blocks, merged in file order to
-// exactly what one reading finds.
-void scan_file(RunState& st, LineReader& in);
+// What the range scan finds: the range, and the gap no line may cross (with
+// --gap=auto from the steps between records; 0: none).
+struct Scan {
+  Range range;
+  Nanos gap = 0;
+};
 
-// Widens a zero-width time span by a second each way; raises "Strange time
-// limits" when it stays unusable.
-void fix_time_span(Range& range);
+// Reads every record of `in` once, then rewinds it. A big regular file is
+// shared out between threads by blocks, merged in file order to exactly
+// what one reading finds.
+Scan scan_file(const Settings& set, LineReader& in);
+
+// The range with a zero-width time span widened by a second each way;
+// raises "Strange time limits" when it stays unusable.
+Range fix_time_span(Range range);
 
 #endif  // TRENDLE_CHART_SCAN_H_

@@ -99,7 +99,9 @@ void time_ticks(const RunState& st, std::vector<Tick>& out) {
 
 }  // namespace
 
-void find_ticks(RunState& st) {
-  for (int k = 0; k < st.num_scales; ++k) value_ticks(st.scales[k], st.ticks.values[k]);
-  time_ticks(st, st.ticks.times);
+Ticks find_ticks(const RunState& st) {
+  Ticks ticks;
+  for (int k = 0; k < st.scales.count; ++k) value_ticks(st.scales.of[k], ticks.values[k]);
+  time_ticks(st, ticks.times);
+  return ticks;
 }

@@ -5,10 +5,10 @@
 
 #include "chart/run_state.h"
 
-// Fills st.ticks once the scales and the time span are fixed: values of 1, 2
+// The grid, once the scales and the time span are fixed: values of 1, 2
 // or 5 times a power of ten strictly between each scale's ends, about 40
 // rows apart or more; round times strictly inside the span, about 80 columns
 // apart or more.
-void find_ticks(RunState& st);
+Ticks find_ticks(const RunState& st);
 
 #endif  // TRENDLE_CHART_TICKS_H_

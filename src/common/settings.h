@@ -1,6 +1,7 @@
 // What the command line asks of a run: the files, the image size, and how the
-// log's lines are read. Set by the driver before the input is read; the chart
-// and the input only read it.
+// log's lines are read. Read from the command line and then constant; the
+// stages before the scan return copies with the fields named by the header
+// and the window fixed by --last. The chart and the input only read them.
 #ifndef TRENDLE_COMMON_SETTINGS_H_
 #define TRENDLE_COMMON_SETTINGS_H_
 
@@ -47,7 +48,7 @@ struct Settings {
   bool join = false;
   enum class Style { line, steps, points } style = Style::line;
   // The window: only records from `from` to `to` (seconds, nanoseconds) are
-  // charted; --last moves `from` to that long before the last record.
+  // charted; with --last, from that long before the last record to it.
   const char* from_spec = nullptr;
   const char* to_spec = nullptr;
   long long last_seconds = 0;  // 0: no --last

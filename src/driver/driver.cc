@@ -47,24 +47,25 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 
-// Resolves -t and -c through the header's names, and gives each series its
-// field's name for the key.
-void name_series(RunState& st, const std::vector<std::string>& names) {
-  Settings& s = st.settings;
-  resolve_fields(s, &names);
+// The settings with -t, -c and -r resolved through the header's names, and
+// each series' name for the key: its field's.
+Settings named(const Settings& typed, LineReader& in, std::string names[kMaxSeries]) {
+  std::vector<std::string> fields = field_names(in.header(), typed.delimiter);
+  Settings s = resolve_fields(typed, &fields);
   for (int n = 0; n < kMaxSeries; ++n) {
     size_t field = s.field_of(n);
-    if (field >= 1 && field <= names.size()) st.names[n] = names[field - 1];
+    if (field >= 1 && field <= fields.size()) names[n] = fields[field - 1];
   }
+  return s;
 }
 
-// Sets the window to --last before the last record's time, unless --from
-// starts it later, up to that time: a stray record dated later, earlier in
-// the log, is outside it.
-void window_at_last(Settings& s, LineReader& in) {
+// The settings with the window from --last before the last record's time,
+// unless --from starts it later, up to that time: a stray record dated
+// later, earlier in the log, is outside it.
+Settings window_at_last(Settings s, LineReader& in) {
   time_t last;
   int nanos;
-  if (!last_record_time(in, s, last, nanos)) return;
+  if (!last_record_time(in, s, last, nanos)) return s;
   time_t from = last - static_cast<time_t>(s.last_seconds);
   if (!s.has_from || std::tie(from, nanos) > std::tie(s.from_time, s.from_nanos)) {
     s.from_time = from;
@@ -74,34 +75,38 @@ void window_at_last(Settings& s, LineReader& in) {
   s.to_time = last;
   s.to_nanos = nanos;
   s.has_to = true;
+  return s;
 }
 
-// Steps from opening the input to the labels; any fatal condition throws.
-void draw_chart(RunState& st) {
-  std::unique_ptr<FILE, FileCloser> input(fopen(st.settings.in_csv, "rb"));
-  if (!input) gerr("%s - open failed", st.settings.in_csv);
-  LineReader in(input.get(), st.settings.in_csv);
-  in.drop_lines(st.settings.skip, st.settings.header);
-  Settings& s = st.settings;
-  if (s.header > 0) name_series(st, field_names(in.header(), s.delimiter));
-  if (s.last_seconds > 0) window_at_last(s, in);
-  scan_file(st, in);
-  set_scales(st);
-  fix_time_span(st.range);
-  if (s.grid) find_ticks(st);
+// The stages from opening the input to the labels, each taking what the
+// ones before returned: the settings named by the header and windowed by
+// --last, the scan, the scales, the time span, the grid; then the drawing.
+// Any fatal condition throws.
+void draw_chart(RunState& st, const Settings& typed) {
+  std::unique_ptr<FILE, FileCloser> input(fopen(typed.in_csv, "rb"));
+  if (!input) gerr("%s - open failed", typed.in_csv);
+  LineReader in(input.get(), typed.in_csv);
+  in.drop_lines(typed.skip, typed.header);
+  Settings laid = typed.header > 0 ? named(typed, in, st.names) : typed;
+  st.settings = laid.last_seconds > 0 ? window_at_last(laid, in) : laid;
+  const Settings& s = st.settings;
+  Scan scan = scan_file(s, in);
+  st.scales = set_scales(scan.range, s, st.margin);
+  st.range = fix_time_span(scan.range);
+  st.gap = scan.gap;
+  if (s.grid) st.ticks = find_ticks(st);
   draw_frame(st);
   draw_grid(st);
   plot_pass(st, in);
   input.reset();
-  draw_key(st, st.settings.width);
+  draw_key(st, s.width);
   draw_labels(st);
 }
 
 }  // namespace
 
 int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
-  RunState st;
-  Settings& s = st.settings;
+  Settings s;  // as typed
   int first = 0;
   if (int status = read_options(argc, argv, s, &first, out, err); status >= 0) return status;
   // The positional arguments: in_csv out_png width height [tform].
@@ -119,11 +124,13 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
     return bad_option(err, std::string("--time-unit: tform reads no Unix time (") + why + ")");
   }
   try {
-    if (s.header == 0) resolve_fields(s, nullptr);
+    if (s.header == 0) s = resolve_fields(s, nullptr);
     resolve_window(s);
   } catch (const BadOption& bad) {
     return bad_option(err, bad.what());
   }
+  RunState st;
+  st.settings = s;
   st.margin = gdFontGetSmall()->h * 3 / 2;
 
   if (same_file(s.in_csv, s.outname)) {
@@ -141,7 +148,7 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   std::unique_ptr<gdImage, void (*)(gdImagePtr)> image(st.im_out, gdImageDestroy);
   allocate_colours(st);
   try {
-    draw_chart(st);
+    draw_chart(st, s);
   } catch (const Fatal& f) {
     draw_banner(st, f.what());
   } catch (const BadOption& bad) {

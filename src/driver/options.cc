@@ -438,7 +438,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   return -1;
 }
 
-void resolve_fields(Settings& s, const std::vector<std::string>* names) {
+Settings resolve_fields(Settings s, const std::vector<std::string>* names) {
   if (s.time_spec) s.time_field = field_of("--time-column", s.time_spec, names);
   s.columns.clear();
   if (s.columns_spec) {
@@ -454,4 +454,5 @@ void resolve_fields(Settings& s, const std::vector<std::string>* names) {
   if (s.right_spec) {
     for_each_field("--right", s.right_spec, names, [&](long long f) { add_right(f, s); });
   }
+  return s;
 }

@@ -20,9 +20,10 @@ struct BadOption : std::runtime_error {
 // --help or --version (printed on out), 2 after a bad option (told on err).
 int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE* err);
 
-// Checks what depends on tform, and turns -t and -c into field numbers, a
-// name through the header's `names` (null without a header). Throws BadOption.
-void resolve_fields(Settings& s, const std::vector<std::string>* names);
+// The settings with -t, -c and -r turned into field numbers, a name through
+// the header's `names` (null without a header), and what depends on tform
+// checked. Throws BadOption.
+Settings resolve_fields(Settings s, const std::vector<std::string>* names);
 
 // Reads --from and --to with the tform (and -u), as the log's times are
 // read. Throws BadOption.
