@@ -179,7 +179,9 @@ void break_lines(Pass& p, int x) {
 void hold_values(const RunState& st, Pass& p, int x) {
   const Mapped& prev = p.buffer[1 - p.next];
   int y[kMaxSeries];
-  for (int i = 0; i < p.count; ++i) y[i] = prev.y[i];
+  for (int i = 0; i < p.count; ++i) {
+    if (prev.valid >> i & 1) y[i] = prev.y[i];
+  }
   draw_record(st, p, Point{x, prev.valid}, y);
 }
 
