@@ -218,6 +218,7 @@ void draw_joined(const RunState& st, Pass& p, const Point& pt, const int* y, con
 
 // Draws one good record as the options say: by default a line from the
 // record before; across a gap as after a record with every cell empty.
+// Points keep no record in the buffers, so no run is ever painted for them.
 void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const Stamp& at) {
   bool gap = p.records > 0 && beyond(p.gap, p.last, at);
   p.last = at;
@@ -290,7 +291,6 @@ constexpr int kRetryAfter = 1024;
 size_t run_length(const Pass& p, const Part& part, size_t k) {
   const Mapped& prev = p.buffer[1 - p.next];
   if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
-  if (p.style == Settings::Style::points) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
   while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid &&
