@@ -51,15 +51,13 @@ void fix_scale(Scale& sc, const Settings& set) {
   if (sc.min > sc.max) sc.min = sc.max = 0;
   set_ends(sc, set);
   if (sc.min < sc.max) return;
-  if (set.has_min) {
-    sc.max = sc.min;
-    widen_flat(sc.min, sc.max);
-    sc.min = set.min_value;
-  } else {
-    sc.min = sc.max;
-    widen_flat(sc.min, sc.max);
-    sc.max = set.max_value;
-  }
+  // Only a fixed end can pass the data: that end, and a unit beyond it.
+  float lo = set.has_min ? sc.min : sc.max, hi = lo;
+  widen_flat(lo, hi);
+  if (set.has_min)
+    sc.max = hi;
+  else
+    sc.min = lo;
 }
 
 }  // namespace

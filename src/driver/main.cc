@@ -14,12 +14,14 @@ int main(int argc, char** argv) {
   // heap (one of their own reserves 64 MB) and a small stack (they read
   // lines, they do not recurse), so that a file read by threads needs about
   // what a pipe read by one thread needs (9.7 MB against 9.6 MB for the
-  // 1M x 4 benchmark log). A thread that cannot be made leaves its blocks to
-  // this one; memory that runs out anywhere gives the "Out of memory" banner. The 256 KiB buffers
-  // of the parts' readers come from the heap, where the next pass finds them again (mapped afresh
-  // each pass, their page faults cost 2% of the CPU time of the 1M x 4 log); a buffer grown for a
-  // long line goes straight back to the system when given back, rather than raising the threshold
-  // and leaving the next line's smaller steps behind in the heap.
+  // 1M x 4 benchmark log). A thread that cannot be made leaves its blocks
+  // to this one; memory that runs out anywhere gives the "Out of memory"
+  // banner. The 256 KiB buffers of the parts' readers come from the heap,
+  // where the next pass finds them again (mapped afresh each pass, their
+  // page faults cost 2% of the CPU time of the 1M x 4 log); a buffer grown
+  // for a long line goes straight back to the system when given back,
+  // rather than raising the threshold and leaving the next line's smaller
+  // steps behind in the heap.
   mallopt(M_ARENA_MAX, 1);
   mallopt(M_MMAP_THRESHOLD, 512 << 10);
   pthread_attr_t threads;
