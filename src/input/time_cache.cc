@@ -62,9 +62,22 @@ long long first_instant(long long clock, long long t) {
 
 }  // namespace
 
-bool TimeCache::same_hour(const struct tm& t) const {
-  return known_ && t.tm_hour == hour_ && t.tm_mday == mday_ && t.tm_mon == mon_ &&
-         t.tm_year == year_ && t.tm_isdst < 0 && minute_and_second(t);
+int TimeCache::slot_of(const struct tm& t) {
+  return (((t.tm_year * 12 + t.tm_mon) * 31 + t.tm_mday) * 24 + t.tm_hour) & (kHours - 1);
+}
+
+// The hour kept that holds tm, the one found last tried first; null if none.
+const TimeCache::Hour* TimeCache::find(const struct tm& t) {
+  if (hours_.empty() || t.tm_isdst >= 0 || !minute_and_second(t)) return nullptr;
+  auto holds = [&t](const Hour& h) {
+    return h.known && t.tm_hour == h.hour && t.tm_mday == h.mday && t.tm_mon == h.mon &&
+           t.tm_year == h.year;
+  };
+  if (holds(hours_[last_])) return &hours_[last_];
+  int slot = slot_of(t);
+  if (!holds(hours_[slot])) return nullptr;
+  last_ = slot;
+  return &hours_[slot];
 }
 
 // Whether TZ is still what it was when the hour was learnt, without getenv,
@@ -94,31 +107,31 @@ void TimeCache::learn(const struct tm& tm, long long clock, long long offset) {
       one_offset = false;
     }
   }
-  known_ = false;
   if (one_offset) keep(tm, start);
 }
 
-// Remembers the hour of `tm` as starting at `start`, and where TZ stands.
+// Remembers the hour of `tm` as starting at `start`. The hours kept in
+// another zone are forgotten, and where TZ stands now is noted.
 void TimeCache::keep(const struct tm& tm, long long start) {
-  year_ = tm.tm_year;
-  mon_ = tm.tm_mon;
-  mday_ = tm.tm_mday;
-  hour_ = tm.tm_hour;
-  start_ = start;
-
-  env_ = environ;
-  tz_slot_ = -1;
-  for (count_ = 0; env_ && env_[count_]; ++count_) {
-    if (tz_slot_ < 0 && strncmp(env_[count_], "TZ=", 3) == 0) tz_slot_ = count_;
+  if (hours_.empty() || !same_zone()) {
+    hours_.assign(kHours, Hour());
+    env_ = environ;
+    tz_slot_ = -1;
+    for (count_ = 0; env_ && env_[count_]; ++count_) {
+      if (tz_slot_ < 0 && strncmp(env_[count_], "TZ=", 3) == 0) tz_slot_ = count_;
+    }
+    mark_ = tz_slot_ >= 0 ? env_[tz_slot_] : count_ > 0 ? env_[count_ - 1] : nullptr;
+    tz_ = tz_slot_ >= 0 ? mark_ + 3 : "";
   }
-  known_ = env_ != nullptr;  // cleared: rare enough to skip caching
-  mark_ = tz_slot_ >= 0 ? env_[tz_slot_] : count_ > 0 ? env_[count_ - 1] : nullptr;
-  tz_ = tz_slot_ >= 0 ? mark_ + 3 : "";
+  if (!env_) return;  // cleared: rare enough to skip caching
+  last_ = slot_of(tm);
+  hours_[last_] = Hour{true, tm.tm_year, tm.tm_mon, tm.tm_mday, tm.tm_hour, start};
 }
 
-bool TimeCache::cached(const struct tm& tm, time_t& t) const {
-  if (!same_hour(tm) || !same_zone()) return false;
-  t = static_cast<time_t>(start_ + tm.tm_min * 60 + tm.tm_sec);
+bool TimeCache::cached(const struct tm& tm, time_t& t) {
+  const Hour* h = find(tm);
+  if (!h || !same_zone()) return false;
+  t = static_cast<time_t>(h->start + tm.tm_min * 60 + tm.tm_sec);
   return true;
 }
 
@@ -126,7 +139,6 @@ time_t TimeCache::seconds(struct tm* tm) {
   if (time_t t; cached(*tm, t)) return t;
   if (!plain(*tm)) {
     // mktime normalises the fields; their reading is that of its result.
-    known_ = false;
     time_t t = mktime(tm);
     return t == -1 ? t : static_cast<time_t>(first_instant(t + offset_at(t), t));
   }
@@ -140,7 +152,6 @@ time_t TimeCache::seconds(struct tm* tm) {
 
 time_t TimeCache::utc_seconds(struct tm* tm) {
   if (time_t t; cached(*tm, t)) return t;
-  known_ = false;
   if (!plain(*tm)) return timegm(tm);
   // An hour without a leap second (a zone in right/ has them) ends 3599 s
   // after it starts.
@@ -148,8 +159,9 @@ time_t TimeCache::utc_seconds(struct tm* tm) {
   first.tm_min = first.tm_sec = 0;
   last.tm_min = last.tm_sec = 59;
   long long start = timegm(&first);
-  if (timegm(&last) - start == 3599) keep(*tm, start);
-  return known_ ? static_cast<time_t>(start + tm->tm_min * 60 + tm->tm_sec) : timegm(tm);
+  if (timegm(&last) - start != 3599) return timegm(tm);
+  keep(*tm, start);
+  return static_cast<time_t>(start + tm->tm_min * 60 + tm->tm_sec);
 }
 
 // One of each per thread: passes over big files convert times on worker threads.

@@ -2,7 +2,9 @@
 // (tm_isdst -1), but calling mktime only about once per local hour: inside an
 // hour with one UTC offset throughout, a time is the hour's first instant
 // plus its minutes and seconds. mktime re-reads the zone on every call, which
-// costs far more than the conversion. A reading that occurs twice at a
+// costs far more than the conversion. The hours of some six weeks are kept at
+// once, so that a log out of time order (a shuffled export sorted with
+// --sort) costs what one in order does. A reading that occurs twice at a
 // fall-back change is taken at its first instant, whatever was converted
 // before, so that the result never depends on the order of conversions.
 #ifndef TRENDLE_INPUT_TIME_CACHE_H_
@@ -10,6 +12,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 class TimeCache {
  public:
@@ -25,19 +28,26 @@ class TimeCache {
   time_t utc_seconds(struct tm* tm);
 
  private:
-  bool same_hour(const struct tm& tm) const;
+  // An hour known to keep one offset: its fields and its first instant.
+  struct Hour {
+    bool known = false;
+    int year = 0, mon = 0, mday = 0, hour = 0;
+    long long start = 0;
+  };
+  static constexpr int kHours = 1024;  // consecutive hours have slots of their own
+  static int slot_of(const struct tm& tm);
+
+  const Hour* find(const struct tm& tm);
   bool same_zone() const;
-  // The time of tm inside the hour kept, with TZ unchanged.
-  bool cached(const struct tm& tm, time_t& t) const;
+  // The time of tm inside an hour kept, with TZ unchanged.
+  bool cached(const struct tm& tm, time_t& t);
   void learn(const struct tm& tm, long long clock, long long offset);
   void keep(const struct tm& tm, long long start);
 
-  // The hour known to keep one offset: its fields and its first instant.
-  bool known_ = false;
-  int year_ = 0, mon_ = 0, mday_ = 0, hour_ = 0;
-  long long start_ = 0;
+  std::vector<Hour> hours_;  // by slot_of; made at the first hour kept
+  int last_ = 0;             // the slot of the hour found last
 
-  // Where TZ stood in the environment when the hour was learnt.
+  // Where TZ stood in the environment when the hours were learnt.
   char** env_ = nullptr;
   long tz_slot_ = -1;           // index of the TZ entry; -1 when TZ was unset
   const char* mark_ = nullptr;  // that entry, or the last entry when unset
