@@ -2,7 +2,7 @@
 // (tm_isdst -1), but calling mktime only about once per local hour: inside an
 // hour with one UTC offset throughout, a time is the hour's first instant
 // plus its minutes and seconds. mktime re-reads the zone on every call, which
-// costs far more than the conversion. The hours of some six weeks are kept at
+// costs far more than the conversion. The hours of some 24 weeks are kept at
 // once, so that a log out of time order (a shuffled export sorted with
 // --sort) costs what one in order does. A reading that occurs twice at a
 // fall-back change is taken at its first instant, whatever was converted
@@ -34,7 +34,7 @@ class TimeCache {
     int year = 0, mon = 0, mday = 0, hour = 0;
     long long start = 0;
   };
-  static constexpr int kHours = 1024;  // consecutive hours have slots of their own
+  static constexpr int kHours = 4096;  // consecutive hours have slots of their own
   static int slot_of(const struct tm& tm);
 
   const Hour* find(const struct tm& tm);
