@@ -17,6 +17,7 @@
 #include "driver/options.h"
 #include "input/blocks.h"
 #include "input/record.h"
+#include "input/sorted_log.h"
 #include "input/time_field.h"
 
 static void check(bool ok, const char* what) {
@@ -250,13 +251,16 @@ static void layouts_one(const std::string& line, const Settings& set) {
 const std::string in_path = "/tmp/trendle-fuzz-" + std::to_string(getpid()) + ".csv";
 const std::string out_path = in_path + ".png";
 const long long usual_block = block_bytes();
+const long long usual_run = sort_run_bytes();
 
-// A whole run with `args` on a file holding `file`, in blocks of `block` bytes: its exit status,
-// a newline, its standard error, a newline, then the PNG it wrote, if any.
+// A whole run with `args` on a file holding `file`, in blocks of `block` bytes and --sort's runs
+// of `sort_run`: its exit status, a newline, its standard error, a newline, then the PNG it wrote,
+// if any.
 static std::string run(const std::vector<std::string>& args, const std::string& file,
-                       long long block = usual_block) {
+                       long long block = usual_block, long long sort_run = usual_run) {
   std::ofstream(in_path, std::ios::binary) << file;
   set_block_bytes(block);
+  set_sort_run_bytes(sort_run);
   unlink(out_path.c_str());
   RunResult r = run_tool(args);
   return std::to_string(r.status) + "\n" + r.err + "\n" + read_file(out_path);
@@ -264,8 +268,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 
 // The input: width and height (2 bytes each), a mode byte, a tform length, the tform, the file.
 // A byte after a NUL in the tform picks view options (bits 0-6: -p, -r3, --min, --max, --last,
-// -g), the byte after it how lines are drawn (bits 0-4: --gap=auto, --gap=90s, --join,
-// --style=steps, --style=points).
+// -g), the byte after it how lines are drawn (bits 0-5: --gap=auto, --gap=90s, --join,
+// --style=steps, --style=points, --sort); with --sort, runs of 40 bytes sort what one run does.
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
@@ -289,8 +293,9 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   }
   unsigned lines =
       nul != tform.npos && nul + 2 < tform.size() ? static_cast<unsigned char>(tform[nul + 2]) : 0;
-  const char* drawn[] = {"--gap=auto", "--gap=90s", "--join", "--style=steps", "--style=points"};
-  for (int bit = 4; bit >= 0; --bit) {
+  const char* drawn[] = {"--gap=auto",    "--gap=90s",      "--join",
+                         "--style=steps", "--style=points", "--sort"};
+  for (int bit = 5; bit >= 0; --bit) {
     if (lines >> bit & 1) args.insert(args.begin(), drawn[bit]);
   }
   std::string whole = run(args, contents);
@@ -306,6 +311,7 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   if (block != 0 && contents.size() > block)
     check(run(args, contents, static_cast<long long>(block)) == whole,
           "blocks gave another outcome");
+  if (lines >> 5 & 1) check(run(args, contents, usual_block, 40) == whole, "sort runs differ");
   int gz_mode = (head[4] & 1) | (head[4] >> 6 & 2);
   if (gz_mode && !contents.starts_with("\x1f\x8b")) {  // else the plain file is read as gzip
     z_stream z{}, unz{};

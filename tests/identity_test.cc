@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "input/blocks.h"
+#include "input/sorted_log.h"
 #include "log_gen.h"
 #include "test_util.h"
 
@@ -86,6 +87,32 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
   for (long long block : {4096, 100000}) {
     EXPECT_TRUE(chart(crowded, {"400", "200"}, block, clip) == whole)
         << "-p --min --max, blocks of " << block << " bytes";
+  }
+}
+
+// --sort sorts in runs of any size, merged in one round or several, read
+// from blocks of any size, to what one run sorts: the records of a shuffled
+// log with three at each time, each with values of its own.
+TEST(IdentityTest, SortRunsOfAnySizeDrawTheSameChartAsOneRun) {
+  std::string log = "# shuffled\n";
+  for (int i = 0; i < 3000; ++i) {
+    int at = i * 1031 % 3000 / 3;  // each second thrice, far apart in the file
+    char line[64];
+    snprintf(line, sizeof line, "12/05/99 %02d:%02d:%02d,%d,%s\n", 10 + at / 3600, at / 60 % 60,
+             at % 60, i % 97, i % 5 ? "" : "7");
+    log += line;
+  }
+  long long usual = sort_run_bytes();
+  const std::vector<std::string> sort = {"--sort"};
+  std::string whole = chart(log, {"400", "200"}, 1LL << 40, sort);
+  ASSERT_FALSE(whole.empty());
+  for (long long run : {1LL, 100LL, 5000LL}) {
+    for (long long block : {100LL, 4096LL, 1LL << 40}) {
+      set_sort_run_bytes(run);
+      bool same = chart(log, {"400", "200"}, block, sort) == whole;
+      set_sort_run_bytes(usual);
+      EXPECT_TRUE(same) << "runs of " << run << " bytes, blocks of " << block << " bytes";
+    }
   }
 }
 

@@ -11,6 +11,7 @@
 #include "input/blocks.h"
 #include "input/line_reader.h"
 #include "input/record.h"
+#include "input/sorted_log.h"
 
 namespace {
 
@@ -253,9 +254,10 @@ struct alignas(64) Part {
 // lines: a block of short lines is handed over in several parts.
 constexpr size_t kPartBytes = 256 << 10;
 
-// Parses the block's next records into `part`: true at the block's end,
+// Maps the records that next(s) gives into `part`: true after the last,
 // false when the part is full.
-bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& part) {
+template <class Next>
+bool fill_part(const Pass& p, Part& part, Next next) {
   const bool timed = p.gap > 0 || p.join;
   const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int) + timed * sizeof(Stamp));
   part.points.clear();
@@ -265,15 +267,21 @@ bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& pa
   // series without a value are never read, and the pages of a part that a
   // block does not fill are never touched.
   if (!part.rows) part.rows = std::make_unique_for_overwrite<int[]>(most * p.count);
-  part.stop = BlockStop();
   Sample s;
   while (part.points.size() < most) {
-    if (!next_block_record(lines, set, s, part.stop)) return true;
+    if (!next(s)) return true;
     int* y = part.rows.get() + part.points.size() * p.count;
     part.points.push_back(map_record(p, s, y));
     if (timed) part.times.push_back(Stamp{s.time, s.nanos});
   }
   return false;
+}
+
+// Parses the block's next records into `part`: true at the block's end,
+// false when the part is full.
+bool parse_block(LineReader& lines, const Settings& set, const Pass& p, Part& part) {
+  part.stop = BlockStop();
+  return fill_part(p, part, [&](Sample& s) { return next_block_record(lines, set, s, part.stop); });
 }
 
 // Runs shorter than this are drawn record by record; longer ones are cut,
@@ -415,5 +423,16 @@ void plot_pass(const RunState& st, LineReader& in) {
   int y[kMaxSeries];
   while (next_record(in, st.settings, p.records + 1, s)) {
     draw_one(st, p, map_record(p, s, y), y, Stamp{s.time, s.nanos});
+  }
+}
+
+void plot_sorted(const RunState& st, SortedLog& log) {
+  WholeImageClip clip{st.im_out};
+  Pass p = start_pass(st);
+  // In parts, as threads hand over a file's: a column's records are painted at once.
+  Part part;
+  for (bool last = false; !last;) {
+    last = fill_part(p, part, [&](Sample& s) { return log.next(s); });
+    draw_block(st, p, part);
   }
 }

@@ -6,6 +6,7 @@
 #include "chart/run_state.h"
 
 class LineReader;
+class SortedLog;
 
 void draw_frame(const RunState& st);
 
@@ -17,5 +18,9 @@ void draw_grid(const RunState& st);
 // a value, a line from the previous record's value, or a single pixel when
 // that record had none; NaN is no value. Records are drawn in file order.
 void plot_pass(const RunState& st, LineReader& in);
+
+// The second pass with --sort over a log out of order: the records of `log`,
+// in time order.
+void plot_sorted(const RunState& st, SortedLog& log);
 
 #endif  // TRENDLE_CHART_PLOT_H_

@@ -21,12 +21,14 @@ struct Extent {
 };
 
 // What the range scan finds; read by the plot pass and the labels.
-// Times are whole seconds and nanoseconds.
+// Times are whole seconds and nanoseconds: the span runs from the first
+// record to the last, with --sort from the earliest to the latest.
 struct Range {
   float min = FLT_MAX;  // of all series
   float max = -FLT_MAX;
   Extent series[kMaxSeries];  // of each, when the scales need them
   bool started = false;       // a good record has set the start
+  bool in_order = true;       // no record's time is before the one before it
   time_t start_time = 0;
   int start_nanos = 0;
   time_t end_time = 0;

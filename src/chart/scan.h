@@ -5,6 +5,7 @@
 #include "chart/run_state.h"
 
 class LineReader;
+class SortedLog;
 
 // What the range scan finds: the range, and the gap no line may cross (with
 // --gap=auto from the steps between records; 0: none).
@@ -17,6 +18,10 @@ struct Scan {
 // shared out between threads by blocks, merged in file order to exactly
 // what one reading finds.
 Scan scan_file(const Settings& set, LineReader& in);
+
+// --gap=auto's gap from the steps between the records of `log` in time
+// order, which it reads through and rewinds.
+Nanos sorted_gap(SortedLog& log);
 
 // The range with a zero-width time span widened by a second each way;
 // raises "Strange time limits" when it stays unusable.

@@ -47,6 +47,8 @@ struct Settings {
   bool gap_auto = false;
   bool join = false;
   enum class Style { line, steps, points } style = Style::line;
+  // Records drawn in time order, those at equal times in file order.
+  bool sort = false;
   // The window: only records from `from` to `to` (seconds, nanoseconds) are
   // charted; with --last, from that long before the last record to it.
   const char* from_spec = nullptr;

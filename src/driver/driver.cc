@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "input/last_record.h"
 #include "input/line_reader.h"
 #include "input/record.h"
+#include "input/sorted_log.h"
 #include "input/time_field.h"
 
 namespace {
@@ -80,7 +82,8 @@ Settings window_at_last(Settings s, LineReader& in) {
 
 // The stages from opening the input to the labels, each taking what the
 // ones before returned: the settings named by the header and windowed by
-// --last, the scan, the scales, the time span, the grid; then the drawing.
+// --last, the scan, the records sorted (--sort, out of order), the scales, the
+// time span, the grid; then the drawing.
 // Any fatal condition throws.
 void draw_chart(RunState& st, const Settings& typed) {
   std::unique_ptr<FILE, FileCloser> input(fopen(typed.in_csv, "rb"));
@@ -91,13 +94,25 @@ void draw_chart(RunState& st, const Settings& typed) {
   st.settings = laid.last_seconds > 0 ? window_at_last(laid, in) : laid;
   const Settings& s = st.settings;
   Scan scan = scan_file(s, in);
+  // A log in time order is drawn as it is read, --sort or not.
+  std::optional<SortedLog> sorted;
+  if (s.sort && !scan.range.in_order) {
+    int series = kMaxSeries;  // up to the last one in use
+    while (series > 0 && !scan.range.active[series - 1]) --series;
+    sorted.emplace(s, in, series);
+    if (s.gap_auto) scan.gap = sorted_gap(*sorted);
+  }
   st.scales = set_scales(scan.range, s, st.margin);
   st.range = fix_time_span(scan.range);
   st.gap = scan.gap;
   if (s.grid) st.ticks = find_ticks(st);
   draw_frame(st);
   draw_grid(st);
-  plot_pass(st, in);
+  if (sorted) {
+    plot_sorted(st, *sorted);
+  } else {
+    plot_pass(st, in);
+  }
   input.reset();
   draw_key(st, s.width);
   draw_labels(st);

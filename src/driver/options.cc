@@ -56,8 +56,9 @@ constexpr const char* kOptionHelp =
     "      --from=T          only the records at or after time T, written as the\n"
     "                        log writes its time (tform reads it)\n"
     "      --to=T            only the records at or before time T\n"
-    "      --last=D          only the records from D before the last one to it: a\n"
-    "                        whole number and s, m, h, d or w (90m, 24h, 7d)\n"
+    "      --last=D          only the records from D before the last one (with\n"
+    "                        --sort the latest) to it: a whole number and s, m,\n"
+    "                        h, d or w (90m, 24h, 7d)\n"
     "  -g, --grid            dashed lines at round values and round times,\n"
     "                        each labelled\n"
     "      --gap=D           no line joins records more than D apart: a whole\n"
@@ -66,11 +67,13 @@ constexpr const char* kOptionHelp =
     "      --join            a cell without a value does not break the line\n"
     "      --style=S         line (default), steps (each value held until the\n"
     "                        next record) or points (a 3x3 square each)\n"
+    "      --sort            draw the records in time order, whatever order the\n"
+    "                        log has them in (newest first, shuffled)\n"
     "  -h, --help            print this help and exit\n"
     "  -V, --version         print the version and exit\n"
     "      --                end the options\n";
 
-enum { kDecimalComma = 256, kSkip, kMin, kMax, kFrom, kTo, kLast, kGap, kJoin, kStyle };
+enum { kDecimalComma = 256, kSkip, kMin, kMax, kFrom, kTo, kLast, kGap, kJoin, kStyle, kSort };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"decimal-comma", no_argument, nullptr, kDecimalComma},
@@ -90,6 +93,7 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"gap", required_argument, nullptr, kGap},
                         {"join", no_argument, nullptr, kJoin},
                         {"style", required_argument, nullptr, kStyle},
+                        {"sort", no_argument, nullptr, kSort},
                         {"help", no_argument, nullptr, 'h'},
                         {"version", no_argument, nullptr, 'V'},
                         {nullptr, 0, nullptr, 0}};
@@ -273,6 +277,9 @@ void take(int c, const char* value, Settings& s) {
       break;
     case kStyle:
       s.style = read_style(value);
+      break;
+    case kSort:
+      s.sort = true;
       break;
   }
 }

@@ -20,18 +20,6 @@ bool gzip_magic(const void* bytes) {
   return memcmp(bytes, "\x1f\x8b", 2) == 0;
 }
 
-// An unnamed temporary file in $TMPDIR, else /tmp; null when none can be made.
-FILE* temporary_file() {
-  const char* dir = getenv("TMPDIR");
-  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/trendle-XXXXXX";
-  int fd = mkstemp(name.data());
-  if (fd < 0) return nullptr;
-  unlink(name.c_str());
-  FILE* f = fdopen(fd, "w+b");
-  if (!f) close(fd);
-  return f;
-}
-
 }  // namespace
 
 // The inflate state of a gzip input. Its compressed bytes are read into `in`
@@ -74,6 +62,17 @@ ByteSource::ByteSource(FILE* file, const char* path, size_t chunk)
 
 ByteSource::~ByteSource() {
   if (spool_) fclose(spool_);
+}
+
+FILE* temporary_file() {
+  const char* dir = getenv("TMPDIR");
+  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/trendle-XXXXXX";
+  int fd = mkstemp(name.data());
+  if (fd < 0) return nullptr;
+  unlink(name.c_str());
+  FILE* f = fdopen(fd, "w+b");
+  if (!f) close(fd);
+  return f;
 }
 
 void ByteSource::fail() const {

@@ -71,4 +71,8 @@ class ByteSource {
   std::unique_ptr<Inflater> gz_;  // set while reading a gzip input
 };
 
+// An unnamed temporary file in $TMPDIR, else /tmp, gone from the directory
+// from the start; null when none can be made.
+FILE* temporary_file();
+
 #endif  // TRENDLE_INPUT_BYTE_SOURCE_H_

@@ -1,6 +1,7 @@
 #include "input/last_record.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "common/fatal.h"
 #include "input/line_reader.h"
@@ -21,12 +22,14 @@ bool charted(const char* line, const Settings& set, Sample& s) {
   return in_window(set, s.time, s.nanos);
 }
 
-// The time of the last charted record of the lines that `lines` reads.
+// The time of the last charted record of the lines that `lines` reads; with
+// --sort, of the latest.
 bool last_of(LineReader& lines, const Settings& set, time_t& t, int& nanos) {
   Sample s;
   bool found = false;
   while (const char* line = lines.next()) {
     if (!charted(line, set, s)) continue;
+    if (found && set.sort && std::tie(s.time, s.nanos) < std::tie(t, nanos)) continue;
     t = s.time;
     nanos = s.nanos;
     found = true;
@@ -39,7 +42,7 @@ bool last_of(LineReader& lines, const Settings& set, time_t& t, int& nanos) {
 bool last_record_time(LineReader& in, const Settings& set, time_t& t, int& nanos) {
   bool found = false;
   long long size = in.regular_size();
-  if (size < 0) {
+  if (size < 0 || set.sort) {
     found = last_of(in, set, t, nanos);
     in.rewind();
   } else {

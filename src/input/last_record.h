@@ -2,6 +2,7 @@
 // which --last counts back from. A regular file is read from its end back, a
 // part at a time, so a long log costs little more than its last lines; any
 // other input (a pipe, a gzip file) is read through once more and rewound.
+// With --sort it is the latest record's time, and every input is read through.
 #ifndef TRENDLE_INPUT_LAST_RECORD_H_
 #define TRENDLE_INPUT_LAST_RECORD_H_
 
