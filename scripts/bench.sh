@@ -181,6 +181,8 @@ variant() {
     decimal-commas) tr ,. ';,' <"$in" ;;
     moved) awk -F, -v OFS=, '/^[0-9]/ { t = $1; $1 = $2; $2 = t } 1' "$in" ;;
     header) awk 'NR == 1 { print "time,a,b,c,d"; next } 1' "$in" ;;
+    shuffled) awk 'BEGIN { srand(1) } { printf "%.9f\t%s\n", rand(), $0 }' "$in" | sort -k1,1 | cut -f2- ;;
+    reversed) tac "$in" ;;
   esac >"$out.part"
   mv "$out.part" "$out"
 }
@@ -220,7 +222,8 @@ if [ "$big" != -1 ]; then
              "--skip=1|file|" "-H|header|" "--panels|file|" "-r 3,5|file|" \
              "--min=-50 --max=50|file|" "-g|file|" "--from=03/01/23-00:00:00 --to=09/01/23-00:00:00|file|" \
              "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|" "--gap=auto|file|" \
-             "--gap=1h|file|" "--join|file|" "--style=steps|file|" "--style=points|file|"; do
+             "--gap=1h|file|" "--join|file|" "--style=steps|file|" "--style=points|file|" \
+             "--sort|file|" "--sort|shuffled|" "--sort|reversed|"; do
     options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
     case $kind in
       file) in=$log default=$log ;;
