@@ -92,26 +92,33 @@ TEST(IdentityTest, BlocksOfAnySizeDrawTheSameChartAsOneReading) {
 
 // --sort sorts in runs of any size, merged in one round or several, read
 // from blocks of any size, to what one run sorts: the records of a shuffled
-// log with three at each time, each with values of its own.
+// log with three at each time, each with values of its own; and of a log in
+// order but for two neighbours, out of order inside a block.
 TEST(IdentityTest, SortRunsOfAnySizeDrawTheSameChartAsOneRun) {
-  std::string log = "# shuffled\n";
+  std::string shuffled = "# shuffled\n", swapped;
   for (int i = 0; i < 3000; ++i) {
     int at = i * 1031 % 3000 / 3;  // each second thrice, far apart in the file
+    int near = i == 150 ? 151 : i == 151 ? 150 : i;
     char line[64];
     snprintf(line, sizeof line, "12/05/99 %02d:%02d:%02d,%d,%s\n", 10 + at / 3600, at / 60 % 60,
              at % 60, i % 97, i % 5 ? "" : "7");
-    log += line;
+    shuffled += line;
+    snprintf(line, sizeof line, "12/05/99 10:%02d:%02d,%d\n", near / 60, near % 60, i % 89);
+    if (i < 300) swapped += line;  // a second 1.3 pixels wide
   }
   long long usual = sort_run_bytes();
   const std::vector<std::string> sort = {"--sort"};
-  std::string whole = chart(log, {"400", "200"}, 1LL << 40, sort);
-  ASSERT_FALSE(whole.empty());
-  for (long long run : {1LL, 100LL, 5000LL}) {
-    for (long long block : {100LL, 4096LL, 1LL << 40}) {
-      set_sort_run_bytes(run);
-      bool same = chart(log, {"400", "200"}, block, sort) == whole;
-      set_sort_run_bytes(usual);
-      EXPECT_TRUE(same) << "runs of " << run << " bytes, blocks of " << block << " bytes";
+  for (const std::string& log : {shuffled, swapped}) {
+    std::string whole = chart(log, {"400", "200"}, 1LL << 40, sort);
+    ASSERT_FALSE(whole.empty());
+    for (long long run : {1LL, 100LL, 5000LL}) {
+      for (long long block : {100LL, 4096LL, 1LL << 40}) {
+        set_sort_run_bytes(run);
+        bool same = chart(log, {"400", "200"}, block, sort) == whole;
+        set_sort_run_bytes(usual);
+        EXPECT_TRUE(same) << log.substr(0, 12) << ", runs of " << run << " bytes, blocks of "
+                          << block << " bytes";
+      }
     }
   }
 }

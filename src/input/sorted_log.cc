@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <tuple>
@@ -18,9 +17,9 @@ namespace {
 
 long long bytes_per_run = 2 << 20;
 
-// A record as written out: its time, a bit per series with a value, then
-// the values of the series kept, each record as long as the next: a log of
-// 4 series takes 32 bytes a record.
+// A record as written out: its time, a bit per series with a cell read (a
+// NaN among them, no value as ever), then the values of the series kept,
+// each record as long as the next: a log of 4 series takes 32 bytes a record.
 struct Head {
   int64_t time;
   int32_t nanos;
@@ -32,8 +31,9 @@ void encode(const Sample& s, int series, char* out) {
   Head head{s.time, s.nanos, 0};
   char* value = out + sizeof head;
   for (int n = 0; n < series; ++n, value += sizeof(float)) {
-    float v = n < s.columns && s.flags[n] ? s.values[n] : NAN;
-    if (!std::isnan(v)) head.mask |= 1u << n;
+    bool valid = n < s.columns && s.flags[n];
+    float v = valid ? s.values[n] : 0;
+    head.mask |= valid << n;
     memcpy(value, &v, sizeof v);
   }
   memcpy(out, &head, sizeof head);

@@ -29,8 +29,8 @@ class SortedLog {
   SortedLog(const SortedLog&) = delete;
   SortedLog& operator=(const SortedLog&) = delete;
 
-  // The next record in time order into s: its time and values (NaN left out,
-  // as no value); false after the last.
+  // The next record in time order into s: its time, values and flags as
+  // the record reader gave them; false after the last.
   bool next(Sample& s);
 
   // Starts again from the earliest record.
