@@ -30,7 +30,30 @@ static void check(bool ok, const char* what) {
 // or 's' among tform's letters in reach and a digit before the first ','. Then a number (one
 // saturated digit run, taking the next byte, even a ',') or a month name a letter, six at most;
 // a ',' ends the time. f, p and z read where the last one ended, moving on only when they find.
-static Line model(const char* line, const Settings& set, Sample& s) {
+// A field that begins with '"' (after blanks and tabs) runs to its closing quote: inside, '""'
+// is a quote, a ',' stands for none (0x1f) and a newline or return before the line's own ending is
+// a blank.
+static std::string unquote_model(std::string line) {
+  size_t ending = line.size() - (line.ends_with("\r\n") ? 2 : line.ends_with('\n'));
+  bool inside = false, field_start = true;
+  for (size_t k = 0; k < line.size(); ++k) {
+    char& c = line[k];
+    if (inside && c == '"') {
+      inside = k + 1 < line.size() && line[k + 1] == '"';
+      k += inside;
+    } else if (inside && k < ending) {
+      c = c == ',' ? '\x1f' : c == '\n' || c == '\r' ? ' ' : c;
+    } else if (!inside) {
+      inside = field_start && c == '"';
+      field_start = c == ',' || (field_start && (c == ' ' || c == '\t'));
+    }
+  }
+  return line;
+}
+
+static Line model(const char* text, const Settings& set, Sample& s) {
+  const std::string unquoted = unquote_model(text);
+  const char* line = unquoted.c_str();
   if (line[strspn(line, " \t\n\v\f\r")] == '#') return Line::skipped;
   const char *tform = set.tform, *digits = "0123456789";
   const char* letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -205,7 +228,7 @@ static void layouts_one(const std::string& line, const Settings& set) {
       fields.back().push_back(c);
   }
   moved.time_field = 2 + line.size() % 3;
-  if (line.find('\r') != line.npos || fields.size() < size_t(moved.time_field)) return;
+  if (line.find_first_of("\r\"") != line.npos || fields.size() < size_t(moved.time_field)) return;
   std::string front = fields[moved.time_field - 1];
   fields.erase(fields.begin() + moved.time_field - 1);
   for (const std::string& f : fields) front += "," + f;

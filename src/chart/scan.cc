@@ -135,8 +135,15 @@ void scan_in_blocks(const Settings& set, Range& range, LineReader& in, int count
 template <bool by_series>
 void read_all(const Settings& set, Range& range, LineReader& in, StepCounts* steps) {
   if (int count = block_count(in)) {
-    scan_in_blocks<by_series>(set, range, in, count, steps);
-    return;
+    try {
+      scan_in_blocks<by_series>(set, range, in, count, steps);
+      return;
+    } catch (const SpansLines&) {
+      // From the start, by this thread, as every pass after it.
+      in.read_alone();
+      range = Range();
+      if (steps) *steps = StepCounts();
+    }
   }
   Sample s;
   for (long long records = 0; next_record(in, set, records + 1, s); ++records) {

@@ -126,6 +126,7 @@ void set_block_bytes(long long bytes) {
 }
 
 int block_count(const LineReader& in) {
+  if (in.alone()) return 0;
   long long size = in.regular_size();
   long long count = size / bytes_per_block + (size % bytes_per_block != 0);
   return count >= 2 && count <= INT_MAX ? static_cast<int>(count) : 0;

@@ -16,7 +16,7 @@ long long block_bytes();
 void set_block_bytes(long long bytes);
 
 // The number of blocks of `in`, or 0 when it is not worth sharing out: not a
-// regular file, or less than two blocks.
+// regular file, less than two blocks, or records that span lines.
 int block_count(const LineReader& in);
 
 // Reads some of a block's lines into slot `slot`: true when it read them to

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,8 +28,20 @@ class LineReader {
   // call. A read error raises the "%s - read failed" banner.
   const char* next();
 
+  // Whether the line next() returned last holds a '"', and its length.
+  bool quoted() const { return quoted_; }
+  size_t length() const { return length_; }
+
   // Starts the input again from its first byte.
   void rewind();
+
+  // Lines to be read again, in order, before the input's next line: lines
+  // read ahead for a record that turned out not to go on in them.
+  void read_again(std::deque<std::string> lines);
+
+  // From now on the input is read by one thread: its records span lines.
+  void read_alone() { alone_ = true; }
+  bool alone() const { return alone_; }
 
   // From now on, in every pass and every part, leaves out the first `skip`
   // lines and line `header` (0: none), whose text header() then holds. Reads
@@ -61,6 +74,7 @@ class LineReader {
 
  private:
   const char* next_line();
+  const char* without_mark(const char* line);
   bool dropped(const char* line);
   // The file offset of buf_[index], for a file read from its start or a part.
   long long offset_at(size_t index) const {
@@ -92,6 +106,12 @@ class LineReader {
   long long drop_until_ = 0;  // where line skip + 1 begins
   long long header_at_ = -1;  // where the header line begins
   std::string header_;
+  std::deque<std::string> again_;  // lines to be read again
+  std::string line_again_;         // the one read again last
+  bool alone_ = false;
+  bool quote_ = false;   // a '"' in the bytes of the next line searched so far
+  bool quoted_ = false;  // a '"' in the last line returned
+  size_t length_ = 0;    // of the last line returned
 };
 
 #endif  // TRENDLE_INPUT_LINE_READER_H_

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string>
 
 #include "common/fatal.h"
 #include "input/line_reader.h"
+#include "input/quotes.h"
 #include "input/time_cache.h"
 #include "input/time_field.h"
 #include "input/value_parse.h"
@@ -32,7 +34,7 @@ struct Scratch {
     if (text.capacity() > (1 << 20)) std::string().swap(text);
   }
 };
-thread_local Scratch moved_line, cut_value;
+thread_local Scratch moved_line, cut_value, unquoted_line;
 
 // The value of the cell that begins at `cell`, as strtod reads it; *end is
 // where the reading stopped, at or before the cell's delimiter.
@@ -156,12 +158,11 @@ time_t seconds_of(TimeFields& field) {
                                    : utc_seconds(&field.tm) - static_cast<time_t>(field.offset);
 }
 
-}  // namespace
-
+// A line, its quoted delimiters and newlines stood in for, into s.
 // Flattened: with the time letters, the time field grew past what the
 // compiler inlines here, and the value walk was called out of line (4% more
 // instructions on the 1M x 4 benchmark log than inlined).
-[[gnu::flatten]] Line parse_record(const char* line, const Settings& set, Sample& s) {
+[[gnu::flatten]] Line read_line(const char* line, const Settings& set, Sample& s) {
   const char* first = line;
   // isspace's set in the C locale, without a call per line.
   while (is_space(*first)) ++first;
@@ -197,6 +198,23 @@ time_t seconds_of(TimeFields& field) {
   return Line::record;
 }
 
+// A line into s; `inner`: whether its quotes hold a delimiter or a newline
+// (Quotes::inner), which its caller found.
+[[gnu::always_inline]] inline Line parse_line(const char* text, bool inner, const Settings& set,
+                                              Sample& s) {
+  if (!inner) return read_line(text, set, s);
+  Line kind = read_line(unquoted(text, set.delimiter, unquoted_line.text), set, s);
+  unquoted_line.let_go();
+  return kind;
+}
+
+}  // namespace
+
+Line parse_record(const char* text, const Settings& set, Sample& s) {
+  bool inner = strchr(text, '"') && scan_quotes(text, strlen(text), set.delimiter).inner;
+  return parse_line(text, inner, set, s);
+}
+
 bool read_time(const char* text, const Settings& set, time_t& t, int& nanos) {
   TimeFields field;
   if (get_time(text, set, field) != TimeField::read) return false;
@@ -205,9 +223,55 @@ bool read_time(const char* text, const Settings& set, time_t& t, int& nanos) {
   return true;
 }
 
+namespace {
+
+// The quotes of a line the reader read: none in a comment, which has no fields.
+Quotes quotes_of(const LineReader& in, const char* line, char delimiter) {
+  if (!in.quoted() || line[strspn(line, " \t\n\v\f\r")] == '#') return Quotes();
+  return scan_quotes(line, in.length(), delimiter);
+}
+
+// A quoted field runs on through the lines after its own for at most this
+// many bytes: one stray quote never swallows the log.
+constexpr size_t kMostQuoted = 64 << 10;
+
+thread_local Scratch joined_lines;
+
+// The next line of `in`, or a record's lines joined: with a quoted field
+// still open at its end, the lines after it until the field closes. Past
+// kMostQuoted bytes or at the end of the input the quote closes at the end
+// of its own line, and the lines read ahead are read again. `inner`: whether
+// its quotes hold a delimiter or a newline.
+const char* next_text(LineReader& in, const Settings& set, bool& inner) {
+  const char* line = in.next();
+  Quotes quotes = line ? quotes_of(in, line, set.delimiter) : Quotes();
+  inner = quotes.inner;
+  if (!quotes.open) return line;
+  std::string& joined = joined_lines.text;
+  joined = line;
+  const size_t first = joined.size();
+  std::deque<std::string> ahead;
+  while (joined.size() <= kMostQuoted) {
+    const char* more = in.next();
+    if (!more) break;
+    ahead.emplace_back(more);
+    joined += more;
+    if (!scan_quotes(more, in.length(), set.delimiter, true).open) {
+      inner = true;  // the newline that ended its first line
+      return joined.c_str();
+    }
+  }
+  in.read_again(std::move(ahead));
+  joined.resize(first);
+  return joined.c_str();
+}
+
+}  // namespace
+
 bool next_record(LineReader& in, const Settings& set, long long number, Sample& s) {
-  while (const char* line = in.next()) {
-    Line kind = parse_record(line, set, s);
+  bool inner;
+  while (const char* line = next_text(in, set, inner)) {
+    Line kind = parse_line(line, inner, set, s);
     if (kind == Line::unreadable) gerr("Failed to read line %lld.", number);
     if (kind == Line::record && (!set.windowed || in_window(set, s.time, s.nanos))) return true;
   }
@@ -217,7 +281,14 @@ bool next_record(LineReader& in, const Settings& set, long long number, Sample& 
 bool next_block_record(LineReader& lines, const Settings& set, Sample& s, BlockStop& stop) {
   try {
     while (const char* line = lines.next()) {
-      Line kind = parse_record(line, set, s);
+      // A record that spans lines may span blocks: the pass is read again
+      // by one thread.
+      Quotes quotes = quotes_of(lines, line, set.delimiter);
+      if (quotes.open) {
+        stop.spans_lines = true;
+        return false;
+      }
+      Line kind = parse_line(line, quotes.inner, set, s);
       stop.unreadable = kind == Line::unreadable;
       if (kind == Line::record && set.windowed && !in_window(set, s.time, s.nanos)) continue;
       if (kind != Line::skipped) return kind == Line::record;
@@ -231,27 +302,16 @@ bool next_block_record(LineReader& lines, const Settings& set, Sample& s, BlockS
 }
 
 void finish_block(const BlockStop& stop, long long number) {
+  if (stop.spans_lines) throw SpansLines("Failed to read line " + std::to_string(number) + ".");
   if (stop.error) std::rethrow_exception(stop.error);
   if (stop.unreadable) gerr("Failed to read line %lld.", number);
 }
 
 std::vector<std::string> field_names(const std::string& line, char delimiter) {
-  std::vector<std::string> names;
-  size_t end = line.find_last_not_of("\r\n") + 1;  // npos + 1: no name at all
-  for (size_t at = 0; at < end;) {
-    size_t stop = std::min(line.find(delimiter, at), end);
-    std::string name = line.substr(at, stop - at);
-    auto trim = [](std::string& t) {
-      size_t a = t.find_first_not_of(" \t"), b = t.find_last_not_of(" \t");
-      t = a == t.npos ? "" : t.substr(a, b - a + 1);
-    };
-    trim(name);
-    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
-      name = name.substr(1, name.size() - 2);
-      trim(name);
-    }
-    names.push_back(name);
-    at = stop + 1;
+  std::vector<std::string> names = split_fields(line, delimiter);
+  for (std::string& name : names) {
+    size_t a = name.find_first_not_of(" \t"), b = name.find_last_not_of(" \t");
+    name = a == name.npos ? "" : name.substr(a, b - a + 1);
   }
   return names;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fatal.h"
 #include "common/settings.h"
 #include "input/sample.h"
 
@@ -35,7 +36,9 @@ inline bool in_window(const Settings& set, time_t t, int nanos) {
 }
 
 // The next record of `in` into s, passing over those outside the window;
-// false at the end of the input. A time field that cannot be read raises
+// false at the end of the input. A record whose quoted field is open at its
+// line's end takes in the lines after it until it closes (at most 64 KiB;
+// else it closes at that end). A time field that cannot be read raises
 // "Failed to read line %d." with `number`.
 bool next_record(LineReader& in, const Settings& set, long long number, Sample& s);
 
@@ -43,14 +46,23 @@ bool next_record(LineReader& in, const Settings& set, long long number, Sample& 
 struct BlockStop {
   std::exception_ptr error;  // a banner raised while reading
   bool unreadable = false;   // a line whose time field cannot be read
+  bool spans_lines = false;  // a quoted field open at a line's end
 };
 
-// next_record for a worker: false at the block's end or when a banner or an
-// unreadable line stopped it, kept in `stop` to be raised in order.
+// Raised in order for a block whose record spans lines: the pass is read
+// again by one thread (LineReader::read_alone). A banner if it ever escapes.
+struct SpansLines : Fatal {
+  using Fatal::Fatal;
+};
+
+// next_record for a worker: false at the block's end or when a banner, an
+// unreadable line or a quoted field open at a line's end stopped it, kept
+// in `stop` to be raised in order.
 bool next_block_record(LineReader& lines, const Settings& set, Sample& s, BlockStop& stop);
 
 // On the calling thread, after the block's records: raises what stopped the
-// block, naming an unreadable line by `number`, its number in the whole pass.
+// block, naming an unreadable line by `number`, its number in the whole pass;
+// SpansLines for a record that spans lines.
 void finish_block(const BlockStop& stop, long long number);
 
 // The names a header line gives its fields, in field order: each field's
