@@ -183,6 +183,7 @@ variant() {
     header) awk 'NR == 1 { print "time,a,b,c,d"; next } 1' "$in" ;;
     shuffled) awk 'BEGIN { srand(1) } { printf "%.9f\t%s\n", rand(), $0 }' "$in" | sort -k1,1 | cut -f2- ;;
     reversed) tac "$in" ;;
+    quoted) awk -F, -v OFS=, '/^[0-9]/ { for (i = 1; i <= NF; i++) $i = "\"" $i "\"" } 1' "$in" ;;
   esac >"$out.part"
   mv "$out.part" "$out"
 }
@@ -223,7 +224,7 @@ if [ "$big" != -1 ]; then
              "--min=-50 --max=50|file|" "-g|file|" "--from=03/01/23-00:00:00 --to=09/01/23-00:00:00|file|" \
              "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|" "--gap=auto|file|" \
              "--gap=1h|file|" "--join|file|" "--style=steps|file|" "--style=points|file|" \
-             "--sort|file|" "--sort|shuffled|" "--sort|reversed|"; do
+             "--sort|file|" "--sort|shuffled|" "--sort|reversed|" "|quoted|"; do
     options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
     case $kind in
       file) in=$log default=$log ;;
