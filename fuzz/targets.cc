@@ -291,8 +291,9 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 
 // The input: width and height (2 bytes each), a mode byte, a tform length, the tform, the file.
 // A byte after a NUL in the tform picks view options (bits 0-6: -p, -r3, --min, --max, --last,
-// -g), the byte after it how lines are drawn (bits 0-5: --gap=auto, --gap=90s, --join,
-// --style=steps, --style=points, --sort); with --sort, runs of 40 bytes sort what one run does.
+// -g), the byte after it how lines are drawn and values read (bits 0-7: --gap=auto, --gap=90s,
+// --join, --style=steps, --style=points, --sort, --thousands=, and Dutch --months); with --sort,
+// runs of 40 bytes sort what one run does.
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
@@ -316,9 +317,12 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   }
   unsigned lines =
       nul != tform.npos && nul + 2 < tform.size() ? static_cast<unsigned char>(tform[nul + 2]) : 0;
-  const char* drawn[] = {"--gap=auto",    "--gap=90s",      "--join",
-                         "--style=steps", "--style=points", "--sort"};
-  for (int bit = 5; bit >= 0; --bit) {
+  const char* drawn[] = {
+      "--gap=auto",     "--gap=90s",
+      "--join",         "--style=steps",
+      "--style=points", "--sort",
+      "--thousands=,",  "--months=jan,feb,mrt,apr,mei,jun,jul,aug,sep,okt,nov,dec"};
+  for (int bit = 7; bit >= 0; --bit) {
     if (lines >> bit & 1) args.insert(args.begin(), drawn[bit]);
   }
   std::string whole = run(args, contents);

@@ -13,8 +13,8 @@ void Settings::settle() {
   // decimal comma, needs the value cut out first.
   auto c = static_cast<unsigned char>(delimiter);
   bool readable = isspace(c) || isalnum(c) || strchr(".+-_()", c);
-  cut_cells = decimal_comma || readable;
-  comma_cells = decimal_comma && !readable && c != ',';
+  cut_cells = decimal_comma || readable || thousands;
+  comma_cells = decimal_comma && !readable && c != ',' && !thousands;
   time_ends_first = !isdigit(c) && tform[strspn(tform, "dmyYHMS")] == '\0';
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct Settings {
   // The layout. Fields are the texts between delimiters, numbered from 1.
   char delimiter = ',';
   bool decimal_comma = false;  // a ',' in a value is its decimal point
+  char thousands = '\0';       // passed over between two digits of a value's whole part
+  // The month names b reads besides the English ones, January first, in lower case; or none.
+  std::vector<std::string> months;
   int time_field = 1;
   // Series i is field columns[i]; empty: the fields after the time field.
   std::vector<int> columns;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <sstream>
 
 #include "common/fatal.h"
 #include "input/record.h"
@@ -40,12 +41,16 @@ constexpr const char* kOptionHelp =
     "from 1: by default field 1 is the time and each field after it a series.\n"
     "  -d, --delimiter=C     C separates the fields instead of ',' (\"tab\": a tab)\n"
     "      --decimal-comma   a ',' in a value is its decimal point (with -d)\n"
+    "      --thousands=C     C between two digits of a number is passed over\n"
+    "                        (\"1,243\" is 1243): one of , . ' _ or space\n"
     "  -t, --time-column=N   the time is field N; the series are the other fields\n"
     "  -c, --columns=LIST    the series are these fields, in this order: numbers\n"
     "                        and ranges (2,5,7-9), at most 32; the key shows them\n"
     "      --skip=N          the first N lines are not read\n"
     "  -H, --header[=N]      line N (default 1) names the fields; the key shows the\n"
     "                        names, and -t and -c take them\n"
+    "      --months=LIST     twelve month names, January first, that b reads\n"
+    "                        besides the English ones (jan,feb,mrt,...)\n"
     "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
     "                        digits below the second are its fraction\n"
     "  -p, --panels          each series in a band of its own, on its own scale\n"
@@ -73,10 +78,26 @@ constexpr const char* kOptionHelp =
     "  -V, --version         print the version and exit\n"
     "      --                end the options\n";
 
-enum { kDecimalComma = 256, kSkip, kMin, kMax, kFrom, kTo, kLast, kGap, kJoin, kStyle, kSort };
+enum {
+  kDecimalComma = 256,
+  kSkip,
+  kMin,
+  kMax,
+  kFrom,
+  kTo,
+  kLast,
+  kGap,
+  kJoin,
+  kStyle,
+  kSort,
+  kThousands,
+  kMonths
+};
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"decimal-comma", no_argument, nullptr, kDecimalComma},
+                        {"thousands", required_argument, nullptr, kThousands},
+                        {"months", required_argument, nullptr, kMonths},
                         {"time-column", required_argument, nullptr, 't'},
                         {"columns", required_argument, nullptr, 'c'},
                         {"skip", required_argument, nullptr, kSkip},
@@ -117,6 +138,31 @@ bool read_number(const std::string& text, long long least, long long most, long 
   errno = 0;
   n = strtoll(text.c_str(), nullptr, 10);
   return errno == 0 && n >= least && n <= most;
+}
+
+// --months' twelve names, in lower case, without a trailing '.'.
+std::vector<std::string> read_months(const std::string& text) {
+  std::vector<std::string> names;
+  std::stringstream list(text + ",");
+  for (std::string name; std::getline(list, name, ',');) {
+    if (name.ends_with('.')) name.pop_back();
+    for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    if (name.empty() || name.find_first_of(" \t") != name.npos) names.clear();
+    if (name.empty() || name.find_first_of(" \t") != name.npos) break;
+    names.push_back(name);
+  }
+  if (names.size() != 12) {
+    throw BadOption("--months: " + quoted(text) +
+                    " is not twelve names, January first, separated by ','");
+  }
+  return names;
+}
+
+// --thousands' character.
+char read_thousands(const std::string& text) {
+  if (text == "space") return ' ';
+  if (text.size() == 1 && strchr(",.'_", text[0])) return text[0];
+  throw BadOption("--thousands: " + quoted(text) + " is not one of , . ' _ or space");
 }
 
 char read_delimiter(const std::string& text) {
@@ -224,6 +270,12 @@ void take(int c, const char* value, Settings& s) {
   switch (c) {
     case 'd':
       s.delimiter = read_delimiter(value);
+      break;
+    case kThousands:
+      s.thousands = read_thousands(value);
+      break;
+    case kMonths:
+      s.months = read_months(value);
       break;
     case kDecimalComma:
       s.decimal_comma = true;
@@ -436,6 +488,10 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   }
   if (s.decimal_comma && s.delimiter == ',') {
     return bad_option(err, "--decimal-comma: the delimiter must be another character than ','");
+  }
+  if (s.thousands && s.thousands == (s.decimal_comma ? ',' : '.')) {
+    return bad_option(
+        err, "--thousands: " + quoted(std::string(1, s.thousands)) + " is the decimal point");
   }
   if (s.right_spec && s.panels) return bad_option(err, "--right: not with --panels");
   if (s.has_min && s.has_max && !(s.min_value < s.max_value)) {

@@ -36,6 +36,27 @@ struct Scratch {
 };
 thread_local Scratch moved_line, cut_value, unquoted_line;
 
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Passes over --thousands' character between two digits of the number's
+// whole part, up to its decimal point or exponent: as the delimiter, it
+// stands inside quotes for itself.
+void drop_thousands(std::string& cell, const Settings& set) {
+  char mark = set.thousands == set.delimiter ? kQuotedDelimiter : set.thousands;
+  char point = set.decimal_comma ? ',' : '.';
+  bool whole = true;
+  size_t kept = 0;  // at most i: a byte before i is changed only where bytes were left out
+  for (size_t i = 0; i < cell.size(); ++i) {
+    char c = cell[i];
+    whole = whole && c != point && c != 'e' && c != 'E';
+    if (whole && c == mark && i > 0 && is_digit(cell[i - 1]) && is_digit(cell[i + 1])) continue;
+    cell[kept++] = c;
+  }
+  cell.resize(kept);
+}
+
 // The value of the cell that begins at `cell`, as strtod reads it; *end is
 // where the reading stopped, at or before the cell's delimiter.
 bool read_cell(const char* cell, const Settings& set, float& value, const char** end) {
@@ -53,6 +74,7 @@ bool read_cell(const char* cell, const Settings& set, float& value, const char**
   if (!stop) stop = cell + strlen(cell);
   std::string& copy = cut_value.text;
   copy.assign(cell, stop);
+  if (set.thousands) drop_thousands(copy, set);
   if (set.decimal_comma) std::replace(copy.begin(), copy.end(), ',', '.');
   const char* text = open_quote(copy.c_str());
   const char* read;

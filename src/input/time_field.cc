@@ -1,5 +1,7 @@
 #include "input/time_field.h"
 
+#include <strings.h>
+
 #include <array>
 #include <climits>
 #include <cstring>
@@ -85,10 +87,26 @@ int month_named(const char* from, const char* to) {
   return 0;
 }
 
+// The month (1 to 12) of the other names (--months) at s, whole, in any
+// case; else 0, with `end` unchanged.
+int other_month(const char* s, const std::vector<std::string>& months, const char*& end) {
+  for (int m = 0; m < static_cast<int>(months.size()); ++m) {
+    const std::string& name = months[m];
+    const char* after = s + name.size();
+    if (strncasecmp(s, name.c_str(), name.size()) == 0 && !is_letter(*after) &&
+        static_cast<unsigned char>(*after) < 0x80) {
+      end = after;
+      return m + 1;
+    }
+  }
+  return 0;
+}
+
 // The next month name from s on, before the delimiter: its end, with the
 // month in *month; else where the search stopped (the delimiter or the end
 // of text), with *month 0.
-const char* find_month(const char* s, char comma, int* month) {
+const char* find_month(const char* s, char comma, const std::vector<std::string>& months,
+                       int* month) {
   *month = 0;
   while (*s && *s != comma) {
     if (!is_letter(*s)) {
@@ -97,6 +115,7 @@ const char* find_month(const char* s, char comma, int* month) {
     }
     const char* end = letters_end(s);
     if ((*month = month_named(s, end))) return end;
+    if (!months.empty() && (*month = other_month(s, months, end))) return end;
     s = end;
   }
   return s;
@@ -267,9 +286,9 @@ struct Cursor {
 
 // b: the next month name from the mark on; false, with c.p where the search
 // stopped, when none comes before the delimiter.
-bool read_month(Cursor& c, char comma, struct tm& tm) {
+bool read_month(Cursor& c, char comma, const std::vector<std::string>& months, struct tm& tm) {
   int month;
-  c.p = find_month(c.mark, comma, &month);
+  c.p = find_month(c.mark, comma, months, &month);
   if (month == 0) return false;
   tm.tm_mon = month;
   c.mark = c.p;
@@ -362,9 +381,10 @@ bool small_number(const char*& p, unsigned& n) {
 // b: the month name looked for from `from`, where the last number ended,
 // with p moved past it; false when there is none, or a digit right after it
 // (the next number begins a byte after the name).
-bool usual_month(const char*& p, const char* from, char comma, struct tm& tm) {
+bool usual_month(const char*& p, const char* from, char comma,
+                 const std::vector<std::string>& months, struct tm& tm) {
   Cursor c{.p = p, .mark = from, .i = 0, .meridian = 0};
-  if (!read_month(c, comma, tm) || is_digit(*c.p)) return false;
+  if (!read_month(c, comma, months, tm) || is_digit(*c.p)) return false;
   p = c.p;
   return true;
 }
@@ -394,7 +414,8 @@ bool finish_in_place(Cursor& c, int numbers, const char* tform, char comma, Time
 // after it (".250", " PM", "+01:00"). Read as the loop in get_time reads it,
 // in half its steps; false for any other text, which that loop reads, with
 // `out` cleared.
-bool read_usual(const char* text, const char* tform, char comma, TimeFields& out) {
+bool read_usual(const char* text, const char* tform, char comma,
+                const std::vector<std::string>& months, TimeFields& out) {
   clear_fields(out);
   // Stored one by one where the time cache reads them one by one: gathered
   // in an array and copied over, the small stores stalled on being read back
@@ -407,7 +428,7 @@ bool read_usual(const char* text, const char* tform, char comma, TimeFields& out
     int what = usual(tform[i]);
     unsigned n;
     if (what == kName) {
-      if (!usual_month(p, i == 0 ? p : p - 1, comma, out.tm)) break;
+      if (!usual_month(p, i == 0 ? p : p - 1, comma, months, out.tm)) break;
     } else if (what < 0 || !small_number(p, n)) {
       break;
     } else {
@@ -459,7 +480,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   const char* tform = settings.tform;
   const char comma = settings.delimiter;
   const int units = settings.unit_digits;
-  if (read_usual(text, tform, comma, out)) return TimeField::read;
+  if (read_usual(text, tform, comma, settings.months, out)) return TimeField::read;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
@@ -477,7 +498,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
     if (*c.p == comma) break;
     // Only the letters in use are looked at, never the rest of tform.
     if (tform[c.i] == '\0') break;
-    bool taken = tform[c.i] == 'b' ? read_month(c, comma, out.tm)
+    bool taken = tform[c.i] == 'b' ? read_month(c, comma, settings.months, out.tm)
                                    : read_number(c, tform, comma, units, out, first_comma);
     // None before the delimiter: a line with nothing read yet holds no time,
     // else the field ends there; but a month name missing after a number
@@ -497,7 +518,7 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
 
 bool get_usual_time(const char* field, const Settings& settings, TimeFields& out) {
   const char comma = settings.delimiter;
-  if (!read_usual(field, settings.tform, comma, out)) return false;
+  if (!read_usual(field, settings.tform, comma, settings.months, out)) return false;
   // At the front the field is followed by the delimiter and field 1, so the
   // reading must end at the first delimiter after it: certain when tform
   // has only numbers and the delimiter is no digit, but f, p and z, read in
