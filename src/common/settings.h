@@ -29,9 +29,10 @@ struct Settings {
   int time_field = 1;
   // Series i is field columns[i]; empty: the fields after the time field.
   std::vector<int> columns;
-  long long skip = 0;    // the first lines, read as nothing
-  long long header = 0;  // the line naming the fields, counted before skip; 0: none
-  int unit_digits = 0;   // digits of an 's' number below the second: 0, 3, 6 or 9
+  long long skip = 0;                // the first lines, read as nothing
+  long long header = 0;              // the line naming the fields, counted before skip; 0: none
+  int unit_digits = 0;               // digits of an 's' number below the second: 0, 3, 6 or 9
+  const char* names_spec = nullptr;  // --names: the series' names in key order, comma-separated
   // What -t and -c said, names and all, until resolve_fields makes them numbers.
   const char* time_spec = nullptr;
   const char* columns_spec = nullptr;

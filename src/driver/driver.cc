@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -61,6 +62,14 @@ Settings named(const Settings& typed, LineReader& in, std::string names[kMaxSeri
   return s;
 }
 
+// --names: the series in key order named by the list, as a header names
+// them; the ones after the list keep what they had.
+void name_series(const char* list, std::string names[kMaxSeries]) {
+  std::stringstream items(list);
+  std::string name;
+  for (int n = 0; n < kMaxSeries && std::getline(items, name, ','); ++n) names[n] = name;
+}
+
 // The settings with the window from --last before the last record's time,
 // unless --from starts it later, up to that time: a stray record dated
 // later, earlier in the log, is outside it.
@@ -91,6 +100,7 @@ void draw_chart(RunState& st, const Settings& typed) {
   LineReader in(input.get(), typed.in_csv);
   in.drop_lines(typed.skip, typed.header);
   Settings laid = typed.header > 0 ? named(typed, in, st.names) : typed;
+  if (typed.names_spec) name_series(typed.names_spec, st.names);
   st.settings = laid.last_seconds > 0 ? window_at_last(laid, in) : laid;
   const Settings& s = st.settings;
   Scan scan = scan_file(s, in);

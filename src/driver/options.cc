@@ -49,6 +49,8 @@ constexpr const char* kOptionHelp =
     "      --skip=N          the first N lines are not read\n"
     "  -H, --header[=N]      line N (default 1) names the fields; the key shows the\n"
     "                        names, and -t and -c take them\n"
+    "      --names=LIST      the series' names in key order, comma-separated, as\n"
+    "                        -H would give them (for a log without a header)\n"
     "      --months=LIST     twelve month names, January first, that b reads\n"
     "                        besides the English ones (jan,feb,mrt,...)\n"
     "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
@@ -91,13 +93,15 @@ enum {
   kStyle,
   kSort,
   kThousands,
-  kMonths
+  kMonths,
+  kNames
 };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"decimal-comma", no_argument, nullptr, kDecimalComma},
                         {"thousands", required_argument, nullptr, kThousands},
                         {"months", required_argument, nullptr, kMonths},
+                        {"names", required_argument, nullptr, kNames},
                         {"time-column", required_argument, nullptr, 't'},
                         {"columns", required_argument, nullptr, 'c'},
                         {"skip", required_argument, nullptr, kSkip},
@@ -276,6 +280,9 @@ void take(int c, const char* value, Settings& s) {
       break;
     case kMonths:
       s.months = read_months(value);
+      break;
+    case kNames:
+      s.names_spec = value;
       break;
     case kDecimalComma:
       s.decimal_comma = true;
