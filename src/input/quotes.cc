@@ -67,9 +67,8 @@ uint32_t below(int n) {
 // Calls inner(p) for each delimiter, newline and carriage return between a
 // quoted field's quotes but the text's own line ending; returns whether the
 // text (`length` bytes, or up to a NUL) ends inside quotes. With `open` it
-// begins inside a quoted field. It goes 16 bytes at a time from one quote,
-// delimiter or line end to the next (a byte at a time, a log quoting every
-// field took 1.27 times the CPU time it took before quotes held delimiters).
+// begins inside a quoted field. It goes 16 bytes at a time, from one quote,
+// delimiter or line end to the next.
 template <class Inner>
 bool walk(const char* text, size_t length, char delimiter, bool open, Inner inner) {
   bool inside = open;
@@ -109,16 +108,13 @@ bool walk(const char* text, size_t length, char delimiter, bool open, Inner inne
   return inside;
 }
 
-}  // namespace
-
-namespace {
-
 // The usual quoted line of at most 64 bytes, each quote opening right after
 // a delimiter or at the start and closing right before a delimiter or the
 // end, no delimiter or line break between: true, its quotes doing nothing.
 // Bit i of the masks is byte i; a quote opens where the count of quotes up
-// to it is odd. Walking the events took a log quoting every field 1.31
-// times the CPU time it took before quotes held delimiters.
+// to it is odd. With the walk alone a log quoting every field took 1.31
+// times the CPU time it took before quotes held delimiters, with this test
+// first 1.15 times.
 bool plainly_quoted(const char* text, size_t length, char delimiter) {
   if (length == 0 || length > 64) return false;
   uint64_t quote = 0, delimiters = 0, line = 0, ends = 0;
