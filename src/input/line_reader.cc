@@ -155,8 +155,11 @@ void LineReader::drop_lines(long long skip, long long header) {
 }
 
 // A byte-order mark at the start of the input is no part of its first line.
+// (Not known by offset: a gzip input's offset counts the bytes it inflates from.)
 const char* LineReader::without_mark(const char* line) {
-  if (offset_at(line - buf_.data()) != 0 || strncmp(line, "\xEF\xBB\xBF", 3) != 0) return line;
+  if (!at_start_) return line;
+  at_start_ = false;
+  if (strncmp(line, "\xEF\xBB\xBF", 3) != 0) return line;
   length_ -= 3;
   return line + 3;
 }
@@ -218,6 +221,7 @@ void LineReader::rewind() {
   source_.rewind();
   pos_ = end_ = scanned_ = 0;
   quote_ = false;
+  at_start_ = true;
   number_ = 0;
   eof_ = false;
   again_.clear();
@@ -240,6 +244,7 @@ void LineReader::read_range(long long begin, long long end) {
   source_.read_at(begin > 0 ? begin - 1 : 0);
   limit_ = end;
   skipping_ = begin > 0;
+  at_start_ = begin == 0;
   pos_ = end_ = scanned_ = 0;
   quote_ = false;
   eof_ = false;

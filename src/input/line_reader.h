@@ -109,9 +109,10 @@ class LineReader {
   std::deque<std::string> again_;  // lines to be read again
   std::string line_again_;         // the one read again last
   bool alone_ = false;
-  bool quote_ = false;   // a '"' in the bytes of the next line searched so far
-  bool quoted_ = false;  // a '"' in the last line returned
-  size_t length_ = 0;    // of the last line returned
+  bool quote_ = false;    // a '"' in the bytes of the next line searched so far
+  bool quoted_ = false;   // a '"' in the last line returned
+  size_t length_ = 0;     // of the last line returned
+  bool at_start_ = true;  // the next line is the input's first
 };
 
 #endif  // TRENDLE_INPUT_LINE_READER_H_
