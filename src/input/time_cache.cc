@@ -62,8 +62,11 @@ long long first_instant(long long clock, long long t) {
 
 }  // namespace
 
+// Unsigned: the fields are not checked yet, and a far year would overflow.
 int TimeCache::slot_of(const struct tm& t) {
-  return (((t.tm_year * 12 + t.tm_mon) * 31 + t.tm_mday) * 24 + t.tm_hour) & (kHours - 1);
+  auto u = [](int field) { return static_cast<unsigned>(field); };
+  unsigned hour = ((u(t.tm_year) * 12 + u(t.tm_mon)) * 31 + u(t.tm_mday)) * 24 + u(t.tm_hour);
+  return static_cast<int>(hour & (kHours - 1));
 }
 
 // The hour kept that holds tm, the one found last tried first; null if none.
