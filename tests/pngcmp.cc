@@ -15,6 +15,9 @@
 // each text of the small font in GRID: in the bottom band left to right, then upwards in each
 // margin top to bottom (from row TOP down: the key's row may reach a margin), C the x, or the y,
 // of its middle. A text it cannot read fails it.
+// trendle-pngcmp --key PNG: prints the key, left to right: "line X0 X1" for each run of one series'
+// colour (index 3 on: leave series 0 out) along the sample lines' row, then "text C TEXT" for each
+// text in the key's row from the margin on, as --grid prints them.
 #include <gdfonts.h>
 
 #include <algorithm>
@@ -183,11 +186,30 @@ int grid(int argc, char** argv) {
   return 0;
 }
 
+int key(int argc, char** argv) {
+  if (argc != 1) return 2;
+  Image im = load_png(read_file(argv[0]));
+  if (!im) return 2;
+  gdFontPtr f = gdFontGetSmall();
+  int margin = f->h * 3 / 2, w = gdImageSX(im.get());
+  for (int x = 0, end = 0; x < w; x = end + 1) {
+    int c = gdImageGetPixel(im.get(), x, margin / 2);
+    for (end = x; end + 1 < w && gdImageGetPixel(im.get(), end + 1, margin / 2) == c;) ++end;
+    if (c >= 3) printf("line %d %d\n", x, end);
+  }
+  Place along = [&](int u, int cy) { return std::array{u, margin / 2 - f->h / 2 + cy}; };
+  std::vector<std::string> texts;
+  if (!read_texts(im.get(), argv[0], "text", 1, margin, w - 1, along, texts)) return 1;
+  for (const std::string& t : texts) printf("%s\n", t.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && strcmp(argv[1], "--series") == 0) return series(argc - 2, argv + 2);
   if (argc > 1 && strcmp(argv[1], "--grid") == 0) return grid(argc - 2, argv + 2);
+  if (argc > 1 && strcmp(argv[1], "--key") == 0) return key(argc - 2, argv + 2);
   if (argc < 4 || (argc - 4) % 4) return 2;
   Image a = load_png(read_file(argv[1])), b = load_png(read_file(argv[2]));
   if (!a || !b) return 2;

@@ -8,47 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "chart/key.h"
 #include "chart/round_time.h"
 #include "input/sample.h"
 
 namespace {
 
-constexpr const char* kRightMark = " (R)";
-
 // gd takes text as unsigned and not const, but does not write it.
 unsigned char* text(const char* s) {
   return reinterpret_cast<unsigned char*>(const_cast<char*>(s));
-}
-
-// A series' name, cut to `fit` characters (one at least), else its number:
-// its field's with -c, else its own. A series on the right scale is marked.
-std::string key_label(const RunState& st, int n, int fit) {
-  const char* mark = st.settings.right >> n & 1 ? kRightMark : "";
-  fit -= static_cast<int>(strlen(mark));
-  if (!st.names[n].empty()) return st.names[n].substr(0, std::max(fit, 1)) + mark;
-  return std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n) + mark;
-}
-
-// The key's entries: entry k's sample line runs from x0 = k * slot + margin
-// to x0 + third, its label starts at x0 + half, `fit` characters at most.
-struct KeySlots {
-  int slot, third, half, fit;
-};
-
-KeySlots key_slots(const RunState& st, int width, int char_width) {
-  int slot = (width - st.margin) / (st.range.num_active > 3 ? st.range.num_active : 4);
-  return KeySlots{slot, slot / 3, slot / 2, (slot - slot / 2) / char_width};
-}
-
-// The column after the key's last label.
-int key_end(const RunState& st, gdFontPtr font) {
-  KeySlots key = key_slots(st, st.settings.width, font->w);
-  int last = 0;
-  for (int n = 0; n < kMaxSeries; ++n) {
-    if (st.range.active[n]) last = n;
-  }
-  int x0 = (st.range.num_active - 1) * key.slot + st.margin;
-  return x0 + key.half + static_cast<int>(key_label(st, last, key.fit).size()) * font->w;
 }
 
 // Rows between a label and the line between bands, and at least between two
@@ -87,7 +55,7 @@ int key_last_row(const RunState& st, gdFontPtr font) {
 bool under_key(const RunState& st, gdFontPtr font, const ValueLabel& l) {
   int x = label_x(st, font, l.right);
   return st.range.num_active > 0 && l.lo < key_last_row(st, font) && x + font->h > st.margin &&
-         x < key_end(st, font);
+         x < key_end(st);
 }
 
 // Moves an outer label that the image's edge would cut, or a max label that
@@ -186,23 +154,6 @@ void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool 
 }
 
 }  // namespace
-
-void draw_key(const RunState& st, int width) {
-  const Range& r = st.range;
-  if (r.num_active == 0) return;
-  gdFontPtr font = gdFontGetSmall();
-  KeySlots key = key_slots(st, width, font->w);
-  int ly = st.margin / 2, ty = st.margin / 2 - font->h / 2;
-  int k = 0;
-  for (int n = 0; n < kMaxSeries; ++n) {
-    if (!r.active[n]) continue;
-    int x0 = k * key.slot + st.margin;
-    gdImageLine(st.im_out, x0, ly, x0 + key.third, ly, st.colours[n]);
-    std::string label = key_label(st, n, key.fit);
-    gdImageString(st.im_out, font, x0 + key.half, ty, text(label.data()), st.colours[0]);
-    ++k;
-  }
-}
 
 void draw_labels(const RunState& st) {
   gdFontPtr font = gdFontGetSmall();

@@ -1,13 +1,9 @@
-// The chart's text: the key of series labels along the top margin, the value
-// range upwards in the left margin, the first and last times at the bottom.
+// The chart's text but the key: the value range upwards in the left margin,
+// the first and last times at the bottom.
 #ifndef TRENDLE_CHART_LABELS_H_
 #define TRENDLE_CHART_LABELS_H_
 
 #include "chart/run_state.h"
-
-// One sample line and series label (its name, else its number) per active
-// series, packed in series order; " (R)" marks a series on the right scale.
-void draw_key(const RunState& st, int width);
 
 // The min and max labels of each scale, then the start and end time labels, in local time
 // in a form chosen by the span: "%H:%M:%S" below 100 s (with ".mmm" when

@@ -33,6 +33,7 @@ struct Settings {
   long long header = 0;              // the line naming the fields, counted before skip; 0: none
   int unit_digits = 0;               // digits of an 's' number below the second: 0, 3, 6 or 9
   const char* names_spec = nullptr;  // --names: the series' names in key order, comma-separated
+  bool fields = false;               // --fields: list the fields instead of charting
   // What -t and -c said, names and all, until resolve_fields makes them numbers.
   const char* time_spec = nullptr;
   const char* columns_spec = nullptr;

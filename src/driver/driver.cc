@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "chart/key.h"
 #include "chart/labels.h"
 #include "chart/palette.h"
 #include "chart/plot.h"
@@ -22,6 +23,8 @@
 #include "chart/scan.h"
 #include "chart/ticks.h"
 #include "common/fatal.h"
+#include "common/text.h"
+#include "driver/fields.h"
 #include "driver/options.h"
 #include "driver/output.h"
 #include "input/last_record.h"
@@ -51,9 +54,10 @@ struct FileCloser {
 };
 
 // The settings with -t, -c and -r resolved through the header's names, and
-// each series' name for the key: its field's.
+// each series' name for the key: its field's, in UTF-8.
 Settings named(const Settings& typed, LineReader& in, std::string names[kMaxSeries]) {
   std::vector<std::string> fields = field_names(in.header(), typed.delimiter);
+  for (std::string& name : fields) name = as_utf8(name);
   Settings s = resolve_fields(typed, &fields);
   for (int n = 0; n < kMaxSeries; ++n) {
     size_t field = s.field_of(n);
@@ -67,7 +71,9 @@ Settings named(const Settings& typed, LineReader& in, std::string names[kMaxSeri
 void name_series(const char* list, std::string names[kMaxSeries]) {
   std::stringstream items(list);
   std::string name;
-  for (int n = 0; n < kMaxSeries && std::getline(items, name, ','); ++n) names[n] = name;
+  for (int n = 0; n < kMaxSeries && std::getline(items, name, ','); ++n) {
+    names[n] = as_utf8(name);
+  }
 }
 
 // The settings with the window from --last before the last record's time,
@@ -137,6 +143,10 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   // The positional arguments: in_csv out_png width height [tform].
   char** arg = argv + first;
   int args = argc - first;
+  if (s.fields && args >= 1) {
+    s.in_csv = arg[0];
+    return print_fields(s, out, err);
+  }
   if (args < 4) return usage(err);
   s.in_csv = arg[0];
   s.outname = arg[1];

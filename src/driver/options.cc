@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "common/fatal.h"
+#include "common/text.h"
 #include "input/record.h"
 #include "input/value_parse.h"
 
@@ -48,9 +49,12 @@ constexpr const char* kOptionHelp =
     "                        and ranges (2,5,7-9), at most 32; the key shows them\n"
     "      --skip=N          the first N lines are not read\n"
     "  -H, --header[=N]      line N (default 1) names the fields; the key shows the\n"
-    "                        names, and -t and -c take them\n"
+    "                        names, and -t, -c and -r take them (a#2: the\n"
+    "                        second field named a)\n"
     "      --names=LIST      the series' names in key order, comma-separated, as\n"
     "                        -H would give them (for a log without a header)\n"
+    "      --fields          list the fields of the header line or of the first\n"
+    "                        record: number, name, text; only in_csv is needed\n"
     "      --months=LIST     twelve month names, January first, that b reads\n"
     "                        besides the English ones (jan,feb,mrt,...)\n"
     "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
@@ -94,7 +98,8 @@ enum {
   kSort,
   kThousands,
   kMonths,
-  kNames
+  kNames,
+  kFields
 };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
@@ -102,6 +107,7 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"thousands", required_argument, nullptr, kThousands},
                         {"months", required_argument, nullptr, kMonths},
                         {"names", required_argument, nullptr, kNames},
+                        {"fields", no_argument, nullptr, kFields},
                         {"time-column", required_argument, nullptr, 't'},
                         {"columns", required_argument, nullptr, 'c'},
                         {"skip", required_argument, nullptr, kSkip},
@@ -340,6 +346,9 @@ void take(int c, const char* value, Settings& s) {
     case kSort:
       s.sort = true;
       break;
+    case kFields:
+      s.fields = true;
+      break;
   }
 }
 
@@ -358,7 +367,16 @@ std::string complaint(int c, const char* element) {
   return "unknown option " + quoted(text.substr(0, text.find('=')));
 }
 
-// The field a -t or -c item names: a number, or a name of the header.
+// The index of the k-th of `names` that is `name`, or npos.
+size_t nth_named(const std::vector<std::string>& names, const std::string& name, long long k) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == name && --k == 0) return i;
+  }
+  return std::string::npos;
+}
+
+// The field a -t or -c item names: a number, or a name of the header (the
+// first so named; NAME#2 the second), whatever the encoding of either.
 int field_of(const char* option, const std::string& item, const std::vector<std::string>* names) {
   long long n;
   if (read_number(item, 1, INT_MAX, n)) return static_cast<int>(n);
@@ -369,13 +387,20 @@ int field_of(const char* option, const std::string& item, const std::vector<std:
     throw BadOption(std::string(option) + ": " + quoted(item) +
                     " is no field number (names need --header)");
   }
-  auto found = std::find(names->begin(), names->end(), item);
-  if (found == names->end())
-    throw BadOption(std::string(option) + ": no field is named " + quoted(item));
-  if (std::find(found + 1, names->end(), item) != names->end()) {
-    throw BadOption(std::string(option) + ": more than one field is named " + quoted(item));
+  std::string name = as_utf8(item);
+  size_t found = nth_named(*names, name, 1), hash = name.rfind('#');
+  if (found == name.npos && hash != name.npos &&
+      read_number(name.substr(hash + 1), 1, INT_MAX, n)) {
+    name.resize(hash);
+    found = nth_named(*names, name, n);
+    if (found == name.npos && nth_named(*names, name, 1) != name.npos) {
+      throw BadOption(std::string(option) + ": fewer than " + std::to_string(n) +
+                      " fields are named " + quoted(name));
+    }
   }
-  return static_cast<int>(found - names->begin()) + 1;
+  if (found == name.npos)
+    throw BadOption(std::string(option) + ": no field is named " + quoted(name));
+  return static_cast<int>(found) + 1;
 }
 
 // Calls take(field) for each field of a list in -c's form: numbers, ranges

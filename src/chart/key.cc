@@ -1,0 +1,146 @@
+#include "chart/key.h"
+
+#include <gdfonts.h>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+
+namespace {
+
+constexpr const char* kRightMark = " (R)";
+
+// One entry: its sample line from x to x + line, its label from x + indent:
+// the name (in the font's glyphs) or the number, then the mark.
+struct Entry {
+  int series, x;
+  std::string name, mark;
+  int length() const { return static_cast<int>(name.size() + mark.size()); }
+};
+
+struct Key {
+  int line, indent;
+  std::vector<Entry> entries;
+};
+
+// The even share of the width: entries `slot` apart, where no name is
+// longer than `fit` characters with its mark (or longer than one).
+struct Share {
+  int slot, fit;
+};
+
+Share even_share(const RunState& st, int width, int char_width) {
+  int slot = (width - st.margin) / std::max(st.range.num_active, 4);
+  return Share{slot, (slot - slot / 2) / char_width};
+}
+
+// The entries with their labels, not yet placed.
+std::vector<Entry> labels(const RunState& st) {
+  std::vector<Entry> entries;
+  for (int n = 0; n < kMaxSeries; ++n) {
+    if (!st.range.active[n]) continue;
+    Entry e{n, 0, in_font(st.names[n]), st.settings.right >> n & 1 ? kRightMark : ""};
+    if (st.names[n].empty()) {
+      e.name = std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n);
+    }
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+bool named(const RunState& st) {
+  return std::any_of(st.names, st.names + kMaxSeries, [](auto& n) { return !n.empty(); });
+}
+
+// Entries `slot` apart.
+void place_evenly(std::vector<Entry>& entries, const RunState& st, Share share) {
+  int x = st.margin;
+  for (Entry& e : entries) {
+    e.x = x;
+    x += share.slot;
+  }
+}
+
+// The width of entry e with the least share `least`: after its label, but
+// for the last, the room between a sample line and its label (a character
+// at least).
+int width_of(const Entry& e, const Key& key, int least, int char_width, bool last) {
+  int after = last ? 0 : std::max(key.indent - key.line, char_width);
+  return std::max(least, key.indent + e.length() * char_width + after);
+}
+
+int total(const Key& key, int least, int char_width) {
+  int sum = 0;
+  for (const Entry& e : key.entries)
+    sum += width_of(e, key, least, char_width, &e == &key.entries.back());
+  return sum;
+}
+
+// Names of entries wider than the room: the longest name loses its last
+// character, until all fit or every name is one character.
+void cut_longest(Key& key, const RunState& st, int room, int cw) {
+  while (total(key, 0, cw) > room) {
+    Entry* longest = nullptr;
+    for (Entry& e : key.entries) {
+      bool cut = !st.names[e.series].empty() && e.name.size() > 1;
+      if (cut && (!longest || e.name.size() > longest->name.size())) longest = &e;
+    }
+    if (!longest) return;
+    longest->name.pop_back();
+  }
+}
+
+// Entries as wide as the share or their labels, left to right.
+void place_by_names(Key& key, const RunState& st, int width, Share share, int cw) {
+  int room = width - st.margin, least = share.slot;
+  // No name is longer than the room, whatever the header holds.
+  for (Entry& e : key.entries)
+    e.name.resize(std::min<size_t>(e.name.size(), std::max(room / cw, 1)));
+  while (least > 0 && total(key, least, cw) > room) --least;
+  cut_longest(key, st, room, cw);
+  int x = st.margin;
+  for (Entry& e : key.entries) {
+    e.x = x;
+    x += width_of(e, key, least, cw, &e == &key.entries.back());
+  }
+}
+
+Key lay_out(const RunState& st, int width, int char_width) {
+  Share share = even_share(st, width, char_width);
+  Key key{share.slot / 3, share.slot / 2, labels(st)};
+  bool fits = std::all_of(key.entries.begin(), key.entries.end(), [&](const Entry& e) {
+    int fit = std::max(share.fit - static_cast<int>(e.mark.size()), 1);
+    return st.names[e.series].empty() || static_cast<int>(e.name.size()) <= fit;
+  });
+  if (named(st) && !fits) {
+    place_by_names(key, st, width, share, char_width);
+  } else {
+    place_evenly(key.entries, st, share);
+  }
+  return key;
+}
+
+}  // namespace
+
+void draw_key(const RunState& st, int width) {
+  gdFontPtr font = gdFontGetSmall();
+  Key key = lay_out(st, width, font->w);
+  int ly = st.margin / 2, ty = st.margin / 2 - font->h / 2;
+  for (const Entry& e : key.entries) {
+    gdImageLine(st.im_out, e.x, ly, e.x + key.line, ly, st.colours[e.series]);
+    std::string label = e.name + e.mark;
+    gdImageString(st.im_out, font, e.x + key.indent, ty,
+                  reinterpret_cast<unsigned char*>(label.data()), st.colours[0]);
+  }
+}
+
+int key_end(const RunState& st) {
+  gdFontPtr font = gdFontGetSmall();
+  Key key = lay_out(st, st.settings.width, font->w);
+  if (key.entries.empty()) return st.margin;
+  const Entry& last = key.entries.back();
+  return last.x + key.indent + last.length() * font->w;
+}
