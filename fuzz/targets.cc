@@ -290,10 +290,10 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 }
 
 // The input: width and height (2 bytes each), a mode byte, a tform length, the tform, the file.
-// A byte after a NUL in the tform picks view options (bits 0-6: -p, -r3, --min, --max, --last,
-// -g), the byte after it how lines are drawn and values read (bits 0-7: --gap=auto, --gap=90s,
-// --join, --style=steps, --style=points, --sort, --thousands=, and Dutch --months); with --sort,
-// runs of 40 bytes sort what one run does.
+// A byte after a NUL in the tform picks view options (bits 0-7: -p, -r3, --min, --max, --last,
+// -g, -H: the first line names the series, in any bytes), the byte after it how lines are drawn
+// and values read (bits 0-7: --gap=auto, --gap=90s, --join, --style=steps, --style=points,
+// --sort, --thousands=, and Dutch --months); with --sort, runs of 40 bytes sort what one run does.
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
@@ -311,8 +311,9 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   size_t nul = tform.find('\0');
   unsigned view =
       nul != tform.npos && nul + 1 < tform.size() ? static_cast<unsigned char>(tform[nul + 1]) : 0;
-  const char* views[] = {"-p", "-r3", "--min=-1", "--max=50", "--last=90m", "--last=2d", "-g"};
-  for (int bit = 6; bit >= 0; --bit) {
+  const char* views[] = {"-p",         "-r3",       "--min=-1", "--max=50",
+                         "--last=90m", "--last=2d", "-g",       "-H"};
+  for (int bit = 7; bit >= 0; --bit) {
     if (view >> bit & 1 && !(bit == 1 && view & 1)) args.insert(args.begin(), views[bit]);
   }
   unsigned lines =
