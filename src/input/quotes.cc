@@ -120,11 +120,14 @@ bool plainly_quoted(const char* text, size_t length, char delimiter) {
   uint64_t quote = 0, delimiters = 0, line = 0, ends = 0;
   for (size_t k = 0; k < length; k += 16) {
     int n = static_cast<int>(std::min<size_t>(16, length - k));
-    Marks m = marks(text + k, n, delimiter);
-    quote |= static_cast<uint64_t>(m.quote & below(n)) << k;
-    delimiters |= static_cast<uint64_t>(m.delimiter & below(n)) << k;
-    line |= static_cast<uint64_t>(m.line & below(n)) << k;
-    ends |= static_cast<uint64_t>(m.end & below(n)) << k;
+    // A short last part is read in the 16 bytes that end the text, not copied
+    // out: loads from the copy waited on its stores (5% of a quoted log's CPU time).
+    int skip = n < 16 && length >= 16 ? 16 - n : 0;
+    Marks m = marks(text + k - skip, n + skip, delimiter);
+    quote |= static_cast<uint64_t>(m.quote >> skip & below(n)) << k;
+    delimiters |= static_cast<uint64_t>(m.delimiter >> skip & below(n)) << k;
+    line |= static_cast<uint64_t>(m.line >> skip & below(n)) << k;
+    ends |= static_cast<uint64_t>(m.end >> skip & below(n)) << k;
   }
   uint64_t odd = quote;  // bit i: an odd count of quotes at or before byte i
   for (int shift = 1; shift < 64; shift *= 2) odd ^= odd << shift;

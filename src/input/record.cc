@@ -10,6 +10,7 @@
 #include "input/quotes.h"
 #include "input/time_cache.h"
 #include "input/time_field.h"
+#include "input/usual_time.h"
 #include "input/value_parse.h"
 
 namespace {
@@ -88,6 +89,16 @@ bool ends_line(const char* p) {
   return p[0] == '\0' || (p[0] == '\n' && p[1] == '\0');
 }
 
+// The first delimiter after p, where a number's reading stopped before the
+// end of the line; null when there is none. Most often right after the
+// closing quote of a quoted number (looked for with strchr, a quoted log
+// took 3.5% more instructions).
+const char* delimiter_after(const char* p, char delimiter) {
+  if (*p == '"' && p[1] == delimiter) return p + 1;
+  if (*p == '"' && ends_line(p + 1)) return nullptr;
+  return strchr(p, delimiter);
+}
+
 // The values after the time field, each after its delimiter `comma`.
 // Flattened: parse_value, called from several places, is inlined here, where
 // the usual layout spends its time (a sixth more CPU time on 32 series).
@@ -98,7 +109,7 @@ bool ends_line(const char* p) {
     s.flags[col] = read_cell(comma + 1, set, s.values[col], &comma);
     // A number holds no delimiter, so the next one is at or after its end;
     // a line's last number is usually right before its end, "\n\0".
-    if (*comma != delimiter) comma = ends_line(comma) ? nullptr : strchr(comma, delimiter);
+    if (*comma != delimiter) comma = ends_line(comma) ? nullptr : delimiter_after(comma, delimiter);
   }
   s.columns = col;
 }
@@ -249,7 +260,11 @@ namespace {
 
 // The quotes of a line the reader read: none in a comment, which has no fields.
 Quotes quotes_of(const LineReader& in, const char* line, char delimiter) {
-  if (!in.quoted() || line[strspn(line, " \t\n\v\f\r")] == '#') return Quotes();
+  if (!in.quoted()) return Quotes();
+  // isspace's set, without a call per line.
+  const char* p = line;
+  while (is_space(*p)) ++p;
+  if (*p == '#') return Quotes();
   return scan_quotes(line, in.length(), delimiter);
 }
 

@@ -2,16 +2,20 @@
 
 #include <strings.h>
 
-#include <array>
 #include <climits>
 #include <cstring>
 
 #include "common/fatal.h"
+#include "input/time_letters.h"
+#include "input/usual_time.h"
+
+using time_letters::Cursor;
+using time_letters::end_field;
+using time_letters::kMaxLetters;
+using time_letters::read_in_place;
+using time_letters::read_month;
 
 namespace {
-
-// At most this many letters of tform are read, six of them numbers or names.
-constexpr int kMaxLetters = 12;
 
 bool reads_in_place(char letter) {
   return letter == 'f' || letter == 'p' || letter == 'z';
@@ -249,15 +253,6 @@ void store_field(TimeFields& out, const char* tform, int i, long long value) {
   }
 }
 
-// Where the reading of a time field stands. Passed by value to what is kept
-// out of line, so that the usual loop keeps it in registers.
-struct Cursor {
-  const char* p;     // where the next number is looked for
-  const char* mark;  // right after what was read last: where f, p, z and b look
-  int i;             // letters of tform read
-  int meridian;      // what p read, for the hour at the end: 0 none, 1 AM, 2 PM
-};
-
 // The next number, for tform[c.i]; false, with c.p at the delimiter or the
 // end of text, when none comes before them. Inlined: the loop over the
 // letters spends most of its time here.
@@ -284,8 +279,16 @@ struct Cursor {
   return true;
 }
 
-// b: the next month name from the mark on; false, with c.p where the search
-// stopped, when none comes before the delimiter.
+// 12 AM is hour 0, 1 PM to 11 PM are 13 to 23.
+void apply_meridian(struct tm& tm, int meridian) {
+  if (meridian == 1 && tm.tm_hour == 12) tm.tm_hour = 0;
+  if (meridian == 2 && tm.tm_hour >= 1 && tm.tm_hour <= 11) tm.tm_hour += 12;
+}
+
+}  // namespace
+
+namespace time_letters {
+
 bool read_month(Cursor& c, char comma, const std::vector<std::string>& months, struct tm& tm) {
   int month;
   c.p = find_month(c.mark, comma, months, &month);
@@ -295,12 +298,10 @@ bool read_month(Cursor& c, char comma, const std::vector<std::string>& months, s
   return true;
 }
 
-// f, p and z from tform[c.i] on, each read where the last reading ended;
-// one that finds nothing there changes nothing. Kept out of line: most
-// tforms have none of them, and the check for one is all they pay. The
-// cursor by reference: copied in and out as a whole, it was read back in
-// wider loads than it was stored in, which wait (a fifth of the time of
-// the reading with z).
+// Kept out of line: most tforms have none of f, p and z, and the check for
+// one is all they pay. The cursor by reference: copied in and out as a
+// whole, it was read back in wider loads than it was stored in, which wait
+// (a fifth of the time of the reading with z).
 [[gnu::noinline]] void read_in_place(Cursor& c, const char* tform, char comma, TimeFields& out) {
   for (; c.i < kMaxLetters; ++c.i) {
     const char* at = c.mark;
@@ -319,145 +320,12 @@ bool read_month(Cursor& c, char comma, const std::vector<std::string>& months, s
   }
 }
 
-// 12 AM is hour 0, 1 PM to 11 PM are 13 to 23.
-void apply_meridian(struct tm& tm, int meridian) {
-  if (meridian == 1 && tm.tm_hour == 12) tm.tm_hour = 0;
-  if (meridian == 2 && tm.tm_hour >= 1 && tm.tm_hour <= 11) tm.tm_hour += 12;
-}
-
-// The end of a field read up to c: the hour by AM or PM, and the line's
-// first delimiter, if no number ended at it.
 void end_field(const Cursor& c, const char* first_comma, char comma, TimeFields& out) {
   apply_meridian(out.tm, c.meridian);
   out.comma = first_comma ? first_comma : strchr(c.p, comma);
 }
 
-// No field read yet: all 0, and daylight saving time left to the library.
-void clear_fields(TimeFields& out) {
-  memset(&out.tm, 0, sizeof out.tm);
-  out.tm.tm_isdst = -1;
-  out.unix_seconds = -1;
-  out.nanos = 0;
-  out.offset = kNoOffset;
-}
-
-// What read_usual does with each byte of tform: the number of a d m y Y H M
-// S goes to read_usual's fields[0] to [5] (struct tm's order), b reads a
-// month name, f p z are read in place, and any other byte ends its reading.
-enum : signed char { kYear = 5, kName = 6, kNotUsual = -1, kInPlace = -2 };
-constexpr auto kUsual = [] {
-  std::array<signed char, 256> t{};
-  t.fill(kNotUsual);
-  t['S'] = 0, t['M'] = 1, t['H'] = 2, t['d'] = 3, t['m'] = 4, t['y'] = t['Y'] = kYear;
-  t['b'] = kName;
-  t['f'] = t['p'] = t['z'] = kInPlace;
-  return t;
-}();
-
-signed char usual(char letter) {
-  return kUsual[static_cast<unsigned char>(letter)];
-}
-
-// The digits at p, nine at most (all an int surely holds), with p moved past
-// them; false for more. Two, the usual count, are taken before the loop:
-// 1.3% of the CPU time of the 1M x 4 log.
-bool small_number(const char*& p, unsigned& n) {
-  n = static_cast<unsigned>(p[0] - '0');
-  if (n > 9) return false;
-  unsigned second = static_cast<unsigned>(p[1] - '0');
-  if (second > 9) {
-    ++p;
-    return true;
-  }
-  n = n * 10 + second;
-  p += 2;
-  for (unsigned d; (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) {
-    if (n > 99999999) return false;
-    n = n * 10 + d;
-  }
-  return true;
-}
-
-// b: the month name looked for from `from`, where the last number ended,
-// with p moved past it; false when there is none, or a digit right after it
-// (the next number begins a byte after the name).
-bool usual_month(const char*& p, const char* from, char comma,
-                 const std::vector<std::string>& months, struct tm& tm) {
-  Cursor c{.p = p, .mark = from, .i = 0, .meridian = 0};
-  if (!read_month(c, comma, months, tm) || is_digit(*c.p)) return false;
-  p = c.p;
-  return true;
-}
-
-// Whether the line holds a '/', ':' or '-', without which no time is read:
-// most often what ended the first number is one.
-bool dated(const char* text, char first_end) {
-  return first_end == '/' || first_end == ':' || first_end == '-' || strpbrk(text, "/:-");
-}
-
-// After the usual numbers, f, p and z where the last one ended, then the
-// end of the field as the loop in get_time finds it; false where that loop
-// would read on.
-bool finish_in_place(Cursor& c, int numbers, const char* tform, char comma, TimeFields& out) {
-  read_in_place(c, tform, comma, out);
-  if (numbers < 6 && c.i < kMaxLetters && (*c.p == '\0' || (*c.p != comma && tform[c.i] != '\0'))) {
-    return false;
-  }
-  end_field(c, nullptr, comma, out);
-  return true;
-}
-
-// The usual time field, "12/05/99 10:30:00,": digits from its first byte, a
-// number for each letter of tform, those among d m y Y H M S or a month name
-// for b (six at most), one byte between them that is neither the delimiter
-// nor a digit, and the delimiter right after the last one, or f, p and z
-// after it (".250", " PM", "+01:00"). Read as the loop in get_time reads it,
-// in half its steps; false for any other text, which that loop reads, with
-// `out` cleared.
-bool read_usual(const char* text, const char* tform, char comma,
-                const std::vector<std::string>& months, TimeFields& out) {
-  clear_fields(out);
-  // Stored one by one where the time cache reads them one by one: gathered
-  // in an array and copied over, the small stores stalled on being read back
-  // as one.
-  int* const fields[] = {&out.tm.tm_sec,  &out.tm.tm_min, &out.tm.tm_hour,
-                         &out.tm.tm_mday, &out.tm.tm_mon, &out.tm.tm_year};
-  const char* p = text;
-  char first_end = 0;  // what ended the first number or name
-  for (int i = 0;; ++i) {
-    int what = usual(tform[i]);
-    unsigned n;
-    if (what == kName) {
-      if (!usual_month(p, i == 0 ? p : p - 1, comma, months, out.tm)) break;
-    } else if (what < 0 || !small_number(p, n)) {
-      break;
-    } else {
-      if (what == kYear) n = tform[i] == 'Y' ? n - 1900 : n <= 69 ? n + 100 : n;
-      *fields[what] = static_cast<int>(n);
-    }
-    if (i == 0) first_end = *p;
-    if (*p == comma) {
-      // After the sixth number or the last letter the loop stops at the
-      // delimiter, unless the line ends right after it.
-      if (i < 5 && (tform[i + 1] != '\0' || p[1] == '\0')) break;
-      if (!dated(text, first_end)) break;
-      out.comma = p;
-      return true;
-    }
-    if (*p == '\0') break;
-    if (usual(tform[i + 1]) == kInPlace) {
-      Cursor c{.p = what == kName ? p : p + 1, .mark = p, .i = i + 1, .meridian = 0};
-      if (dated(text, first_end) && finish_in_place(c, i + 1, tform, comma, out)) return true;
-      break;
-    }
-    if (i == 5) break;
-    ++p;
-  }
-  clear_fields(out);
-  return false;
-}
-
-}  // namespace
+}  // namespace time_letters
 
 bool reads_unix_time(const char* tform) {
   for (int i = 0, numbers = 0; i < kMaxLetters && numbers < 6 && tform[i]; ++i) {
@@ -480,7 +348,8 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   const char* tform = settings.tform;
   const char comma = settings.delimiter;
   const int units = settings.unit_digits;
-  if (read_usual(text, tform, comma, settings.months, out)) return TimeField::read;
+  // The usual field on its short path; any other, with `out` cleared, by the loop.
+  if (read_usual(text, settings, out)) return TimeField::read;
   // Unix times need none of the date's separators, only a digit.
   if (!strpbrk(text, "/:-") && !(reads_unix_time(tform) && digit_before_comma(text, comma))) {
     return TimeField::none;
@@ -514,18 +383,4 @@ TimeField get_time(const char* text, const Settings& settings, TimeFields& out) 
   if (numbers == 0) return TimeField::unreadable;
   end_field(c, first_comma, comma, out);
   return TimeField::read;
-}
-
-bool get_usual_time(const char* field, const Settings& settings, TimeFields& out) {
-  const char comma = settings.delimiter;
-  if (!read_usual(field, settings.tform, comma, settings.months, out)) return false;
-  // At the front the field is followed by the delimiter and field 1, so the
-  // reading must end at the first delimiter after it: certain when tform
-  // has only numbers and the delimiter is no digit, but f, p and z, read in
-  // place, may read on past one.
-  if (settings.time_ends_first || (out.comma && !memchr(field, comma, out.comma - field))) {
-    return true;
-  }
-  clear_fields(out);
-  return false;
 }

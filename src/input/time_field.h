@@ -36,13 +36,8 @@ bool reads_unix_time(const char* tform);
 // Whether tform reads an 'f', the fraction of a second, where get_time reads it.
 bool reads_fraction(const char* tform);
 
+// The time field at the head of `text`: the usual one on its fast path
+// (usual_time.h), any other letter by letter.
 TimeField get_time(const char* text, const Settings& settings, TimeFields& out);
-
-// get_time's short path alone, for a time field where it stands in a line
-// (-t): true for a usual field whose reading ends at the first delimiter
-// after it, with `out` as get_time fills it from the line with that field
-// moved to the front (out.comma that delimiter); false for any other, with
-// `out` cleared.
-bool get_usual_time(const char* field, const Settings& settings, TimeFields& out);
 
 #endif  // TRENDLE_INPUT_TIME_FIELD_H_
