@@ -99,7 +99,9 @@ bool walk(const char* text, size_t length, char delimiter, bool open, Inner inne
       } else if (m.delimiter & bit) {
         if (inside) inner(text + k + i);
         start = !inside;
-      } else if (inside && !own_ending(text + k + i)) {
+      } else if (!inside) {
+        start = false;  // a line break is no blank: no field opens after one
+      } else if (!own_ending(text + k + i)) {
         inner(text + k + i);
       }
     }
