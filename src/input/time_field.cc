@@ -9,11 +9,8 @@
 #include "input/time_letters.h"
 #include "input/usual_time.h"
 
-using time_letters::Cursor;
-using time_letters::end_field;
-using time_letters::kMaxLetters;
-using time_letters::read_in_place;
-using time_letters::read_month;
+// What the full loop and the fast path share.
+using namespace time_letters;
 
 namespace {
 
