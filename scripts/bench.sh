@@ -184,6 +184,8 @@ variant() {
     shuffled) awk 'BEGIN { srand(1) } { printf "%.9f\t%s\n", rand(), $0 }' "$in" | sort -k1,1 | cut -f2- ;;
     reversed) tac "$in" ;;
     quoted) awk -F, -v OFS=, '/^[0-9]/ { for (i = 1; i <= NF; i++) $i = "\"" $i "\"" } 1' "$in" ;;
+    # A long log: a row per record, its text one of four, its first value.
+    long) awk -F, -v OFS=, 'BEGIN { split("a b c d", t, " ") } /^[0-9]/ { print $1, t[NR % 4 + 1], $2; next } 1' "$in" ;;
   esac >"$out.part"
   mv "$out.part" "$out"
 }
@@ -224,11 +226,14 @@ if [ "$big" != -1 ]; then
              "--min=-50 --max=50|file|" "-g|file|" "--from=03/01/23-00:00:00 --to=09/01/23-00:00:00|file|" \
              "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|" "--gap=auto|file|" \
              "--gap=1h|file|" "--join|file|" "--style=steps|file|" "--style=points|file|" \
-             "--sort|file|" "--sort|shuffled|" "--sort|reversed|" "|quoted|"; do
+             "--sort|file|" "--sort|shuffled|" "--sort|reversed|" "|quoted|" \
+             "--match=2=a|long|" "--match=2=a --match=2=b --match=2=c --match=2=d|long|"; do
     options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
     case $kind in
       file) in=$log default=$log ;;
       gzip) in=$gz default=$gz ;;
+      # A long log's rows are its own default.
+      long) variant long; in=$dir/log-1000000x4-long.csv default=$in ;;
       *) variant "$kind"; in=$dir/log-1000000x4-$kind.csv default=$log ;;
     esac
     # shellcheck disable=SC2086

@@ -34,6 +34,13 @@ struct Settings {
   int unit_digits = 0;               // digits of an 's' number below the second: 0, 3, 6 or 9
   const char* names_spec = nullptr;  // --names: the series' names in key order, comma-separated
   bool fields = false;               // --fields: list the fields instead of charting
+  // --match: a row is a record only where each field holds one of its texts.
+  struct Match {
+    int field;
+    std::vector<std::string> texts;
+  };
+  std::vector<Match> matches;
+  std::vector<const char*> match_specs;  // as typed, FIELD=TEXT, until resolve_fields
   // What -t and -c said, names and all, until resolve_fields makes them numbers.
   const char* time_spec = nullptr;
   const char* columns_spec = nullptr;

@@ -55,6 +55,8 @@ constexpr const char* kOptionHelp =
     "                        -H would give them (for a log without a header)\n"
     "      --fields          list the fields of the header line or of the first\n"
     "                        record: number, name, text; only in_csv is needed\n"
+    "      --match=F=TEXT    only the rows whose field F holds TEXT are records;\n"
+    "                        again for more texts of F (any) or other fields (each)\n"
     "      --months=LIST     twelve month names, January first, that b reads\n"
     "                        besides the English ones (jan,feb,mrt,...)\n"
     "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
@@ -99,7 +101,8 @@ enum {
   kThousands,
   kMonths,
   kNames,
-  kFields
+  kFields,
+  kMatch
 };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
@@ -108,6 +111,7 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"months", required_argument, nullptr, kMonths},
                         {"names", required_argument, nullptr, kNames},
                         {"fields", no_argument, nullptr, kFields},
+                        {"match", required_argument, nullptr, kMatch},
                         {"time-column", required_argument, nullptr, 't'},
                         {"columns", required_argument, nullptr, 'c'},
                         {"skip", required_argument, nullptr, kSkip},
@@ -349,6 +353,12 @@ void take(int c, const char* value, Settings& s) {
     case kFields:
       s.fields = true;
       break;
+    case kMatch:
+      if (!strchr(value, '=') || *value == '=') {
+        throw BadOption("--match: " + quoted(value) + " is not FIELD=TEXT");
+      }
+      s.match_specs.push_back(value);
+      break;
   }
 }
 
@@ -451,6 +461,16 @@ void read_bound(const char* option, const char* text, const Settings& s, time_t&
   }
 }
 
+// --match's FIELD=TEXT: TEXT one more text that FIELD may hold.
+void add_match(const std::string& spec, const std::vector<std::string>* names, Settings& s) {
+  size_t equals = spec.find('=');
+  int field = field_of("--match", spec.substr(0, equals), names);
+  auto same = [field](const Settings::Match& m) { return m.field == field; };
+  auto m = std::find_if(s.matches.begin(), s.matches.end(), same);
+  if (m == s.matches.end()) m = s.matches.insert(m, Settings::Match{field, {}});
+  m->texts.push_back(spec.substr(equals + 1));
+}
+
 // Puts the series that reads `field` on the right scale.
 void add_right(long long field, Settings& s) {
   for (int n = 0; n < kMaxSeries; ++n) {
@@ -544,6 +564,8 @@ Settings resolve_fields(Settings s, const std::vector<std::string>* names) {
       if (field != s.time_field) s.columns.push_back(field);
     }
   }
+  s.matches.clear();
+  for (const char* spec : s.match_specs) add_match(spec, names, s);
   s.settle();
   s.right = 0;
   if (s.right_spec) {

@@ -7,6 +7,7 @@
 
 #include "common/fatal.h"
 #include "input/line_reader.h"
+#include "input/match.h"
 #include "input/quotes.h"
 #include "input/time_cache.h"
 #include "input/time_field.h"
@@ -200,6 +201,7 @@ time_t seconds_of(TimeFields& field) {
   // isspace's set in the C locale, without a call per line.
   while (is_space(*first)) ++first;
   if (*first == '#') return Line::skipped;
+  if (!set.matches.empty() && !row_matches(line, set)) return Line::skipped;
 
   TimeFields field;
   const char* in_place;
