@@ -293,7 +293,9 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 // A byte after a NUL in the tform picks view options (bits 0-7: -p, -r3, --min, --max, --last,
 // -g, -H: the first line names the series, in any bytes), the byte after it how lines are drawn
 // and values read (bits 0-7: --gap=auto, --gap=90s, --join, --style=steps, --style=points,
-// --sort, --thousands=, and Dutch --months); with --sort, runs of 40 bytes sort what one run does.
+// --sort, --thousands=, and Dutch --months), the byte after that the rows kept (bits 0-3:
+// --match of a, the empty text and a quoted "a,b" in field 2, x in field 4); with --sort, runs
+// of 40 bytes sort what one run does.
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
 [[maybe_unused]] static void run_one(std::string_view in) {
@@ -325,6 +327,12 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
       "--thousands=,",  "--months=jan,feb,mrt,apr,mei,jun,jul,aug,sep,okt,nov,dec"};
   for (int bit = 7; bit >= 0; --bit) {
     if (lines >> bit & 1) args.insert(args.begin(), drawn[bit]);
+  }
+  unsigned rows =
+      nul != tform.npos && nul + 3 < tform.size() ? static_cast<unsigned char>(tform[nul + 3]) : 0;
+  const char* picked[] = {"--match=2=a", "--match=2=", "--match=2=\"a,b\"", "--match=4=x"};
+  for (int bit = 3; bit >= 0; --bit) {
+    if (rows >> bit & 1) args.insert(args.begin(), picked[bit]);
   }
   std::string whole = run(args, contents);
   // An empty size fails and writes nothing, else an interlaced PNG of that size.
