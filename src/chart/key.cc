@@ -3,7 +3,6 @@
 #include <gdfonts.h>
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -49,10 +48,6 @@ std::vector<Entry> labels(const RunState& st) {
     entries.push_back(e);
   }
   return entries;
-}
-
-bool named(const RunState& st) {
-  return std::any_of(st.names, st.names + kMaxSeries, [](auto& n) { return !n.empty(); });
 }
 
 // Entries `slot` apart.
@@ -115,7 +110,8 @@ Key lay_out(const RunState& st, int width, int char_width) {
     int fit = std::max(share.fit - static_cast<int>(e.mark.size()), 1);
     return st.names[e.series].empty() || static_cast<int>(e.name.size()) <= fit;
   });
-  if (named(st) && !fits) {
+  // A key without names always fits: numbers are never cut.
+  if (!fits) {
     place_by_names(key, st, width, share, char_width);
   } else {
     place_evenly(key.entries, st, share);
