@@ -462,13 +462,13 @@ void read_bound(const char* option, const char* text, const Settings& s, time_t&
 }
 
 // --match's FIELD=TEXT: TEXT one more text that FIELD may hold.
-void add_match(const std::string& spec, const std::vector<std::string>* names, Settings& s) {
-  size_t equals = spec.find('=');
-  int field = field_of("--match", spec.substr(0, equals), names);
+void add_match(const std::string& given, const std::vector<std::string>* names, Settings& s) {
+  size_t equals = given.find('=');
+  int field = field_of("--match", given.substr(0, equals), names);
   auto same = [field](const Settings::Match& m) { return m.field == field; };
   auto m = std::find_if(s.matches.begin(), s.matches.end(), same);
   if (m == s.matches.end()) m = s.matches.insert(m, Settings::Match{field, {}});
-  m->texts.push_back(spec.substr(equals + 1));
+  m->texts.push_back(given.substr(equals + 1));
 }
 
 // Puts the series that reads `field` on the right scale.
@@ -565,7 +565,7 @@ Settings resolve_fields(Settings s, const std::vector<std::string>* names) {
     }
   }
   s.matches.clear();
-  for (const char* spec : s.match_specs) add_match(spec, names, s);
+  for (const char* given : s.match_specs) add_match(given, names, s);
   s.settle();
   s.right = 0;
   if (s.right_spec) {
