@@ -254,7 +254,9 @@ static void layouts_one(const std::string& line, const Settings& set) {
   in.copy(tform.data(), nul - !!unit, !!unit), in.copy(text.data(), in.size() - nul - 1, nul + 1);
   set.tform = tform.data();
   auto outcome = [&](Line (*read)(const char*, const Settings&, Sample&)) -> std::string {
-    Sample s{12345, 678};
+    Sample s;
+    s.time = 12345;
+    s.nanos = 678;
     std::fill_n(s.values, kMaxSeries, 42.5f);
     try {
       Line kind = read(text.data(), set, s);
@@ -294,7 +296,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 // -g, -H: the first line names the series, in any bytes), the byte after it how lines are drawn
 // and values read (bits 0-7: --gap=auto, --gap=90s, --join, --style=steps, --style=points,
 // --sort, --thousands=, and Dutch --months), the byte after that the rows kept (bits 0-3:
-// --match of a, the empty text and a quoted "a,b" in field 2, x in field 4); with --sort, runs
+// --match of a, the empty text and a quoted "a,b" in field 2, x in field 4; bits 4-5: --by=2
+// with -c3, or else -c3,4); with --sort, runs
 // of 40 bytes sort what one run does.
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
@@ -334,6 +337,7 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
   for (int bit = 3; bit >= 0; --bit) {
     if (rows >> bit & 1) args.insert(args.begin(), picked[bit]);
   }
+  if (rows & 0x30) args.insert(args.begin(), {"--by=2", rows & 0x10 ? "-c3" : "-c3,4"});
   std::string whole = run(args, contents);
   // An empty size fails and writes nothing, else an interlaced PNG of that size.
   std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/scan.h"
 #include "common/text.h"
 
 namespace {
@@ -13,10 +14,13 @@ namespace {
 constexpr const char* kRightMark = " (R)";
 
 // One entry: its sample line from x to x + line, its label from x + indent:
-// the name (in the font's glyphs) or the number, then the mark.
+// the name (in the font's glyphs) or the number, then the mark. `named`:
+// the label is a name, which may be cut. --by's texts left out have an
+// entry without a line, series -1.
 struct Entry {
   int series, x;
   std::string name, mark;
+  bool named;
   int length() const { return static_cast<int>(name.size() + mark.size()); }
 };
 
@@ -31,8 +35,8 @@ struct Share {
   int slot, fit;
 };
 
-Share even_share(const RunState& st, int width, int char_width) {
-  int slot = (width - st.margin) / std::max(st.range.num_active, 4);
+Share even_share(const RunState& st, int width, int char_width, int entries) {
+  int slot = (width - st.margin) / std::max(entries, 4);
   return Share{slot, (slot - slot / 2) / char_width};
 }
 
@@ -41,11 +45,14 @@ std::vector<Entry> labels(const RunState& st) {
   std::vector<Entry> entries;
   for (int n = 0; n < kMaxSeries; ++n) {
     if (!st.range.active[n]) continue;
-    Entry e{n, 0, in_font(st.names[n]), st.settings.right >> n & 1 ? kRightMark : ""};
-    if (st.names[n].empty()) {
-      e.name = std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n);
-    }
+    Entry e{n, 0, in_font(st.names[n]), st.settings.right >> n & 1 ? kRightMark : "",
+            !st.names[n].empty()};
+    if (!e.named) e.name = std::to_string(st.settings.columns_spec ? st.settings.field_of(n) : n);
     entries.push_back(e);
+  }
+  if (st.left_out > 0) {
+    std::string count = st.left_out < kMostLeftOut ? std::to_string(st.left_out) : "many";
+    entries.push_back(Entry{-1, 0, "+" + count + " more", "", false});
   }
   return entries;
 }
@@ -76,11 +83,11 @@ int total(const Key& key, int least, int char_width) {
 
 // Names of entries wider than the room: the longest name loses its last
 // character, until all fit or every name is one character.
-void cut_longest(Key& key, const RunState& st, int room, int cw) {
+void cut_longest(Key& key, int room, int cw) {
   while (total(key, 0, cw) > room) {
     Entry* longest = nullptr;
     for (Entry& e : key.entries) {
-      bool cut = !st.names[e.series].empty() && e.name.size() > 1;
+      bool cut = e.named && e.name.size() > 1;
       if (cut && (!longest || e.name.size() > longest->name.size())) longest = &e;
     }
     if (!longest) return;
@@ -95,7 +102,7 @@ void place_by_names(Key& key, const RunState& st, int width, Share share, int cw
   for (Entry& e : key.entries)
     e.name.resize(std::min<size_t>(e.name.size(), std::max(room / cw, 1)));
   while (least > 0 && total(key, least, cw) > room) --least;
-  cut_longest(key, st, room, cw);
+  cut_longest(key, room, cw);
   int x = st.margin;
   for (Entry& e : key.entries) {
     e.x = x;
@@ -104,14 +111,24 @@ void place_by_names(Key& key, const RunState& st, int width, Share share, int cw
 }
 
 Key lay_out(const RunState& st, int width, int char_width) {
-  Share share = even_share(st, width, char_width);
-  Key key{share.slot / 3, share.slot / 2, labels(st)};
+  std::vector<Entry> entries = labels(st);
+  Share share = even_share(st, width, char_width, static_cast<int>(entries.size()));
+  Key key{share.slot / 3, share.slot / 2, entries};
   bool fits = std::all_of(key.entries.begin(), key.entries.end(), [&](const Entry& e) {
     int fit = std::max(share.fit - static_cast<int>(e.mark.size()), 1);
-    return st.names[e.series].empty() || static_cast<int>(e.name.size()) <= fit;
+    return (!e.named && e.series >= 0) || static_cast<int>(e.name.size()) <= fit;
   });
-  // A key without names always fits: numbers are never cut.
-  if (!fits) {
+  // A key without names always fits: numbers are never cut. The count of
+  // texts left out is placed as names are where it does not fit.
+  if (!fits && key.entries.back().series < 0) {
+    // The count of texts left out keeps its room at the right end.
+    Entry count = key.entries.back();
+    key.entries.pop_back();
+    int reserved = key.indent + count.length() * char_width;
+    place_by_names(key, st, width - reserved, share, char_width);
+    count.x = width - reserved;
+    key.entries.push_back(count);
+  } else if (!fits) {
     place_by_names(key, st, width, share, char_width);
   } else {
     place_evenly(key.entries, st, share);
@@ -126,7 +143,7 @@ void draw_key(const RunState& st, int width) {
   Key key = lay_out(st, width, font->w);
   int ly = st.margin / 2, ty = st.margin / 2 - font->h / 2;
   for (const Entry& e : key.entries) {
-    gdImageLine(st.im_out, e.x, ly, e.x + key.line, ly, st.colours[e.series]);
+    if (e.series >= 0) gdImageLine(st.im_out, e.x, ly, e.x + key.line, ly, st.colours[e.series]);
     std::string label = e.name + e.mark;
     gdImageString(st.im_out, font, e.x + key.indent, ty,
                   reinterpret_cast<unsigned char*>(label.data()), st.colours[0]);

@@ -1,5 +1,6 @@
 #include "chart/plot.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -77,6 +78,7 @@ struct Pass {
   // How lines are drawn (--gap, --join, --style), and the last record's time.
   Nanos gap = 0;
   bool join = false;
+  bool by = false;  // --by: a record draws its own group's series alone
   Settings::Style style = Settings::Style::line;
   Stamp last;
   // With --join, each series' last value drawn: bit i of `held`, at
@@ -84,6 +86,11 @@ struct Pass {
   uint32_t held = 0;
   int held_x[kMaxSeries], held_y[kMaxSeries];
   Stamp held_at[kMaxSeries];
+  // --by: bit i of `spans` when the i-th series' lines down its last
+  // column, rows span_lo[i] to span_hi[i] there, are not yet painted: a
+  // record per column each took a tenth of --by's time.
+  uint32_t spans = 0;
+  int span_lo[kMaxSeries], span_hi[kMaxSeries];
 };
 
 // Maps the record in `s`, writing the rows of its valid values to `y`, which
@@ -107,6 +114,7 @@ Pass start_pass(const RunState& st) {
   p.clipped = st.settings.has_min || st.settings.has_max;
   p.gap = st.gap;
   p.join = st.settings.join;
+  p.by = st.settings.by_field != 0;
   p.style = st.settings.style;
   p.left = st.margin;
   p.right = st.margin + st.plot_width;
@@ -196,6 +204,30 @@ void draw_points(const RunState& st, const Pass& p, const Point& pt, const int* 
   }
 }
 
+// --by: a line down the i-th series' last column, from its last value to y,
+// kept to be painted with the rest of its lines there: the same pixels.
+void widen_span(Pass& p, int i, int y) {
+  if (!(p.spans >> i & 1)) {
+    p.span_lo[i] = p.span_hi[i] = p.held_y[i];
+    p.spans |= 1u << i;
+  }
+  p.span_lo[i] = std::min(p.span_lo[i], y);
+  p.span_hi[i] = std::max(p.span_hi[i], y);
+}
+
+// Paints the i-th series' kept lines down its last column, if any.
+void paint_span(const RunState& st, Pass& p, int i) {
+  if (!(p.spans >> i & 1)) return;
+  clip_rows(p, st.im_out, i);
+  fast_line(st.im_out, p.held_x[i], p.span_lo[i], p.held_x[i], p.span_hi[i], p.colour[i],
+            p.plain >> i & 1);
+  p.spans &= ~(1u << i);
+}
+
+void paint_spans(const RunState& st, Pass& p) {
+  for (int i = 0; i < p.count; ++i) paint_span(st, p, i);
+}
+
 // --join: each value joined to its series' last one, wherever that was,
 // unless a gap lies between them; with steps, across and then up or down.
 void draw_joined(const RunState& st, Pass& p, const Point& pt, const int* y, const Stamp& at) {
@@ -203,6 +235,13 @@ void draw_joined(const RunState& st, Pass& p, const Point& pt, const int* y, con
   for (int i = 0; i < p.count; ++i) {
     if (!(pt.valid >> i & 1)) continue;
     bool joined = (p.held >> i & 1) && !beyond(p.gap, p.held_at[i], at);
+    if (p.by && joined && p.style == Settings::Style::line && pt.x == p.held_x[i]) {
+      widen_span(p, i, y[i]);
+      p.held_y[i] = y[i];
+      p.held_at[i] = at;
+      continue;
+    }
+    paint_span(st, p, i);
     clip_rows(p, im, i);
     bool plain = p.plain >> i & 1;
     if (joined && p.style == Settings::Style::steps) {
@@ -217,10 +256,35 @@ void draw_joined(const RunState& st, Pass& p, const Point& pt, const int* y, con
   }
 }
 
+// --by: the lines of the series in `ended`, whose cells at column x are
+// empty, end there: a step held until then, as a record with an empty cell
+// ends it by default.
+void end_held(const RunState& st, Pass& p, uint32_t ended, int x, const Stamp& at) {
+  for (int i = 0; i < p.count; ++i) {
+    if (!((ended & p.held) >> i & 1)) continue;
+    if (p.style == Settings::Style::steps && !beyond(p.gap, p.held_at[i], at)) {
+      clip_rows(p, st.im_out, i);
+      fast_line(st.im_out, p.held_x[i], p.held_y[i], x, p.held_y[i], p.colour[i], p.plain >> i & 1);
+    }
+    p.held &= ~(1u << i);
+  }
+}
+
+// --by: bit i for the i-th active series when the record is of its group,
+// with a value or not.
+uint32_t touched_by(const Pass& p, const Sample& s) {
+  uint32_t touched = 0;
+  for (int i = 0; i < p.count; ++i) touched |= (s.flags[p.series[i]] != 0) << i;
+  return touched;
+}
+
 // Draws one good record as the options say: by default a line from the
 // record before; across a gap as after a record with every cell empty.
+// With --by, as with --join, each series' line joins its own records, where
+// an empty cell of its own (`touched` and not valid) breaks it.
 // Points keep no record in the buffers, so no run is ever painted for them.
-void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const Stamp& at) {
+void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const Stamp& at,
+              uint32_t touched) {
   bool gap = p.records > 0 && beyond(p.gap, p.last, at);
   p.last = at;
   ++p.records;
@@ -228,7 +292,8 @@ void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const 
     draw_points(st, p, pt, y);
     return;
   }
-  if (p.join) {
+  if (p.join || p.by) {
+    if (!p.join) end_held(st, p, touched & ~pt.valid, pt.x, at);
     draw_joined(st, p, pt, y, at);
     keep_record(p, pt, y);
     return;
@@ -245,8 +310,9 @@ void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const 
 // its own.
 struct alignas(64) Part {
   std::vector<Point> points;
-  std::unique_ptr<int[]> rows;  // `count` per record
-  std::vector<Stamp> times;     // of each record, with --gap and --join only
+  std::unique_ptr<int[]> rows;    // `count` per record
+  std::vector<Stamp> times;       // of each record, with --gap, --join and --by only
+  std::vector<uint32_t> touched;  // of each record, with --by only
   BlockStop stop;
 };
 
@@ -258,10 +324,12 @@ constexpr size_t kPartBytes = 256 << 10;
 // false when the part is full.
 template <class Next>
 bool fill_part(const Pass& p, Part& part, Next next) {
-  const bool timed = p.gap > 0 || p.join;
-  const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int) + timed * sizeof(Stamp));
+  const bool timed = p.gap > 0 || p.join || p.by;
+  const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int) + timed * sizeof(Stamp) +
+                                    p.by * sizeof(uint32_t));
   part.points.clear();
   part.times.clear();
+  part.touched.clear();
   // Made for a full part once: grown a record at a time, zeroed as it grew,
   // it took an eighth of the mapping's instructions. Not zeroed: rows of
   // series without a value are never read, and the pages of a part that a
@@ -273,6 +341,7 @@ bool fill_part(const Pass& p, Part& part, Next next) {
     int* y = part.rows.get() + part.points.size() * p.count;
     part.points.push_back(map_record(p, s, y));
     if (timed) part.times.push_back(Stamp{s.time, s.nanos});
+    if (p.by) part.touched.push_back(touched_by(p, s));
   }
   return false;
 }
@@ -298,7 +367,8 @@ constexpr int kRetryAfter = 1024;
 // before.
 size_t run_length(const Pass& p, const Part& part, size_t k) {
   const Mapped& prev = p.buffer[1 - p.next];
-  if (p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
+  // --by's records join their own group's, not the one before.
+  if (p.by || p.records < p.runs_from || (prev.valid & ~p.plain)) return 0;
   size_t end = std::min(part.points.size(), k + kMaxRun);
   size_t j = k;
   while (j < end && part.points[j].x == prev.x && part.points[j].valid == prev.valid &&
@@ -353,7 +423,8 @@ void draw_block(const RunState& st, Pass& p, const Part& part) {
     if (length >= kMinRun) p.runs_from = p.records + kRetryAfter;
     for (size_t end = k + std::max<size_t>(length, 1); k < end; ++k) {
       draw_one(st, p, part.points[k], part.rows.get() + k * p.count,
-               part.times.empty() ? Stamp() : part.times[k]);
+               part.times.empty() ? Stamp() : part.times[k],
+               part.touched.empty() ? 0 : part.touched[k]);
     }
   }
 }
@@ -417,13 +488,14 @@ void plot_pass(const RunState& st, LineReader& in) {
   Pass p = start_pass(st);
   if (int count = block_count(in)) {
     plot_in_blocks(st, p, in, count);
-    return;
+  } else {
+    Sample s;
+    int y[kMaxSeries];
+    while (next_record(in, st.settings, p.records + 1, s)) {
+      draw_one(st, p, map_record(p, s, y), y, Stamp{s.time, s.nanos}, p.by ? touched_by(p, s) : 0);
+    }
   }
-  Sample s;
-  int y[kMaxSeries];
-  while (next_record(in, st.settings, p.records + 1, s)) {
-    draw_one(st, p, map_record(p, s, y), y, Stamp{s.time, s.nanos});
-  }
+  paint_spans(st, p);
 }
 
 void plot_sorted(const RunState& st, SortedLog& log) {
@@ -435,4 +507,5 @@ void plot_sorted(const RunState& st, SortedLog& log) {
     last = fill_part(p, part, [&](Sample& s) { return log.next(s); });
     draw_block(st, p, part);
   }
+  paint_spans(st, p);
 }

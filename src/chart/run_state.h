@@ -84,6 +84,7 @@ struct RunState {
   // What each stage of the run returned, in order: the names from the
   // header, the scan's range (after the fix-ups) and gap, the scales, the grid.
   std::string names[kMaxSeries];  // empty: the key shows numbers
+  int left_out = 0;               // --by: texts without series of their own
   Range range;
   Nanos gap = 0;  // no line joins records further apart; 0: any are joined
   Scales scales;

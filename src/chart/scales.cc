@@ -1,5 +1,6 @@
 #include "chart/scales.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -60,21 +61,38 @@ void fix_scale(Scale& sc, const Settings& set) {
     sc.min = lo;
 }
 
+// A band for each group of `group` series in use, each on the range of its
+// series, `bands` in all sharing `rows` rows from `margin` down.
+void add_bands(Scales& out, const Range& r, int group, int bands, int margin, int rows) {
+  int each = rows / bands;
+  for (int n = 0, last = -1; n < kMaxSeries; ++n) {
+    if (!r.active[n]) continue;
+    if (n / group != last) {
+      int k = out.count++;
+      int band_rows = k == bands - 1 ? rows - k * each : each;
+      out.of[k] = Scale{FLT_MAX, -FLT_MAX, margin + k * each, band_rows, false};
+      last = n / group;
+    }
+    Scale& sc = out.of[out.count - 1];
+    sc.min = std::min(sc.min, r.series[n].min);
+    sc.max = std::max(sc.max, r.series[n].max);
+    out.index[n] = static_cast<signed char>(out.count - 1);
+  }
+}
+
 }  // namespace
 
 Scales set_scales(const Range& r, const Settings& set, int margin) {
   Scales out;
   int rows = set.height - 2 * margin;
-  if (set.panels && r.num_active > 1) {
-    int each = rows / r.num_active;
-    for (int n = 0; n < kMaxSeries; ++n) {
-      if (!r.active[n]) continue;
-      int k = out.count;
-      bool last = k == r.num_active - 1;
-      out.index[n] = static_cast<signed char>(k);
-      out.of[out.count++] = Scale{r.series[n].min, r.series[n].max, margin + k * each,
-                                  last ? rows - k * each : each, false};
-    }
+  // -p: a band per group of series (with --by a text's, else each alone).
+  const int group = set.by_field ? static_cast<int>(set.columns.size()) : 1;
+  int bands = 0;
+  for (int n = 0, last = -1; n < kMaxSeries; ++n) {
+    if (r.active[n] && n / group != last) ++bands, last = n / group;
+  }
+  if (set.panels && bands > 1) {
+    add_bands(out, r, group, bands, margin, rows);
   } else if (set.right) {
     add_side(out, r, set.right, margin, rows, false);
     add_side(out, r, set.right, margin, rows, true);

@@ -1,7 +1,10 @@
 #include "chart/scan.h"
 
 #include <cmath>
+#include <functional>
+#include <string_view>
 #include <tuple>
+#include <unordered_set>
 
 #include "common/fatal.h"
 #include "input/blocks.h"
@@ -152,6 +155,77 @@ void read_all(const Settings& set, Range& range, LineReader& in, StepCounts* ste
   in.rewind();
 }
 
+// --by: the step from each group's record before, for --gap=auto.
+class GroupSteps {
+ public:
+  explicit GroupSteps(int values) : values_(values) {}
+  void add(StepCounts* steps, const Sample& s) {
+    if (!steps) return;
+    // A group's records flag each of its series, and only those.
+    int g = 0;
+    while (g * values_ < s.columns && !s.flags[g * values_]) ++g;
+    if (g * values_ >= s.columns) return;
+    if (seen_[g]) steps->add(nanos_between(time_[g], nanos_[g], s.time, s.nanos));
+    seen_[g] = true;
+    time_[g] = s.time;
+    nanos_[g] = s.nanos;
+  }
+
+ private:
+  int values_;
+  bool seen_[kMaxSeries] = {};
+  time_t time_[kMaxSeries];
+  int nanos_[kMaxSeries];
+};
+
+// The texts left out: counted once each, by hash, up to kMostLeftOut.
+class LeftOut {
+ public:
+  void add(std::string_view text) {
+    if (hashes_.size() < kMostLeftOut) hashes_.insert(std::hash<std::string_view>()(text));
+  }
+  int count() const { return static_cast<int>(hashes_.size()); }
+
+ private:
+  std::unordered_set<size_t> hashes_;
+};
+
+// --by: the rows read in file order, on this thread, as the order texts first
+// appear in and which are left out need. Threads would take no less CPU time.
+template <bool by_series>
+void read_by_text(const Settings& set, Scan& scan, LineReader& in, StepCounts* steps) {
+  Settings growing = set;  // its texts grow as rows name new ones
+  const int values = static_cast<int>(set.columns.size());
+  GroupSteps group_steps(values);
+  LeftOut left_out;
+  Sample s;
+  for (long long records = 0; next_record(in, growing, records + 1, s);) {
+    if (s.group < 0) {
+      if (static_cast<int>(growing.by_texts.size()) == set.by_capacity()) {
+        left_out.add(s.text);
+        continue;
+      }
+      growing.by_texts.emplace_back(s.text);
+      into_group(s, static_cast<int>(growing.by_texts.size()) - 1, values);
+    }
+    ++records;  // rows of texts left out are not records
+    group_steps.add(steps, s);
+    add_to_range<by_series>(scan.range, s, nullptr, set.sort);
+  }
+  in.rewind();
+  scan.texts = growing.by_texts;
+  scan.left_out = left_out.count();
+}
+
+template <bool by_series>
+void scan_records(const Settings& set, Scan& scan, LineReader& in, StepCounts* steps) {
+  if (set.by_field) {
+    read_by_text<by_series>(set, scan, in, steps);
+  } else {
+    read_all<by_series>(set, scan.range, in, steps);
+  }
+}
+
 }  // namespace
 
 Scan scan_file(const Settings& set, LineReader& in) {
@@ -160,19 +234,23 @@ Scan scan_file(const Settings& set, LineReader& in) {
   StepCounts* steps = set.gap_auto ? &counts : nullptr;
   // One scale for all series needs only the range of all.
   if (set.panels || set.right_spec) {
-    read_all<true>(set, scan.range, in, steps);
+    scan_records<true>(set, scan, in, steps);
   } else {
-    read_all<false>(set, scan.range, in, steps);
+    scan_records<false>(set, scan, in, steps);
   }
   scan.gap = steps ? counts.gap() : static_cast<Nanos>(set.gap_ms) * 1000000;
   return scan;
 }
 
-Nanos sorted_gap(SortedLog& log) {
+Nanos sorted_gap(SortedLog& log, const Settings& set) {
   StepCounts steps;
   Sample s;
   Range range;  // the span so far: its end is the record before
-  while (log.next(s)) add_to_range<false>(range, s, &steps, true);
+  GroupSteps group_steps(static_cast<int>(set.columns.size()));
+  while (log.next(s)) {
+    if (set.by_field) group_steps.add(&steps, s);
+    add_to_range<false>(range, s, set.by_field ? nullptr : &steps, true);
+  }
   log.rewind();
   return steps.gap();
 }

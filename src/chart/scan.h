@@ -2,6 +2,9 @@
 #ifndef TRENDLE_CHART_SCAN_H_
 #define TRENDLE_CHART_SCAN_H_
 
+#include <string>
+#include <vector>
+
 #include "chart/run_state.h"
 
 class LineReader;
@@ -12,7 +15,13 @@ class SortedLog;
 struct Scan {
   Range range;
   Nanos gap = 0;
+  // --by: the texts in the order they first appear, as many as have series,
+  // and how many more there were (counted up to kMostLeftOut).
+  std::vector<std::string> texts;
+  int left_out = 0;
 };
+
+constexpr int kMostLeftOut = 9999;
 
 // Reads every record of `in` once, then rewinds it. A big regular file is
 // shared out between threads by blocks, merged in file order to exactly
@@ -20,8 +29,8 @@ struct Scan {
 Scan scan_file(const Settings& set, LineReader& in);
 
 // --gap=auto's gap from the steps between the records of `log` in time
-// order, which it reads through and rewinds.
-Nanos sorted_gap(SortedLog& log);
+// order (with --by, of each text's), which it reads through and rewinds.
+Nanos sorted_gap(SortedLog& log, const Settings& set);
 
 // The range with a zero-width time span widened by a second each way;
 // raises "Strange time limits" when it stays unusable.

@@ -41,6 +41,15 @@ struct Settings {
   };
   std::vector<Match> matches;
   std::vector<const char*> match_specs;  // as typed, FIELD=TEXT, until resolve_fields
+  // --by: each text of by_field makes the series of its rows, the -c
+  // fields' values of text k being series k * columns.size() on. Until
+  // by_known any text is read (Sample::group -1 for one not in by_texts);
+  // after the scan only by_texts, the rest passed over.
+  const char* by_spec = nullptr;
+  int by_field = 0;
+  std::vector<std::string> by_texts;
+  bool by_known = false;
+  int by_capacity() const { return columns.empty() ? 0 : kMaxSeries / int(columns.size()); }
   // What -t and -c said, names and all, until resolve_fields makes them numbers.
   const char* time_spec = nullptr;
   const char* columns_spec = nullptr;

@@ -3,6 +3,7 @@
 #include <gdfonts.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -76,6 +77,35 @@ void name_series(const char* list, std::string names[kMaxSeries]) {
   }
 }
 
+// --by: the texts the scan found fixed in the settings, each group's series
+// named by its text (and the field's name or number, for several fields),
+// and the groups whose texts -r lists on the right scale.
+void take_texts(RunState& st, const Scan& scan) {
+  Settings& s = st.settings;
+  s.by_texts = scan.texts;
+  s.by_known = true;
+  const int values = static_cast<int>(s.columns.size());
+  std::string fields[kMaxSeries];
+  for (int v = 0; v < values; ++v) {
+    fields[v] = st.names[v].empty() ? std::to_string(s.columns[v]) : st.names[v];
+  }
+  std::vector<std::string> right;
+  if (s.right_spec) {
+    std::stringstream items(s.right_spec);
+    for (std::string item; std::getline(items, item, ',');) right.push_back(item);
+  }
+  for (int g = 0; g < static_cast<int>(scan.texts.size()); ++g) {
+    const std::string& text = scan.texts[g];
+    bool on_right = std::find(right.begin(), right.end(), text) != right.end();
+    std::string name = text.empty() ? "\"\"" : as_utf8(text);
+    for (int v = 0; v < values; ++v) {
+      st.names[g * values + v] = values == 1 ? name : name + " " + fields[v];
+      if (on_right) s.right |= 1u << (g * values + v);
+    }
+  }
+  st.left_out = scan.left_out;
+}
+
 // The settings with the window from --last before the last record's time,
 // unless --from starts it later, up to that time: a stray record dated
 // later, earlier in the log, is outside it.
@@ -110,13 +140,16 @@ void draw_chart(RunState& st, const Settings& typed) {
   st.settings = laid.last_seconds > 0 ? window_at_last(laid, in) : laid;
   const Settings& s = st.settings;
   Scan scan = scan_file(s, in);
+  if (s.by_field) take_texts(st, scan);
   // A log in time order is drawn as it is read, --sort or not.
   std::optional<SortedLog> sorted;
   if (s.sort && !scan.range.in_order) {
     int series = kMaxSeries;  // up to the last one in use
     while (series > 0 && !scan.range.active[series - 1]) --series;
+    // --by: each group's records flag its series, with a value or not.
+    if (s.by_field) series = std::max<int>(series, s.by_texts.size() * s.columns.size());
     sorted.emplace(s, in, series);
-    if (s.gap_auto) scan.gap = sorted_gap(*sorted);
+    if (s.gap_auto) scan.gap = sorted_gap(*sorted, s);
   }
   st.scales = set_scales(scan.range, s, st.margin);
   st.range = fix_time_span(scan.range);

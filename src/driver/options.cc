@@ -57,6 +57,9 @@ constexpr const char* kOptionHelp =
     "                        record: number, name, text; only in_csv is needed\n"
     "      --match=F=TEXT    only the rows whose field F holds TEXT are records;\n"
     "                        again for more texts of F (any) or other fields (each)\n"
+    "      --by=F            each text of field F makes series of its rows, of\n"
+    "                        the fields -c gives (a long log: a row per sensor);\n"
+    "                        -r then lists texts\n"
     "      --months=LIST     twelve month names, January first, that b reads\n"
     "                        besides the English ones (jan,feb,mrt,...)\n"
     "  -u, --time-unit=U     tform's s counts U: s (default), ms, us or ns; the\n"
@@ -102,7 +105,8 @@ enum {
   kMonths,
   kNames,
   kFields,
-  kMatch
+  kMatch,
+  kBy
 };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
@@ -112,6 +116,7 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"names", required_argument, nullptr, kNames},
                         {"fields", no_argument, nullptr, kFields},
                         {"match", required_argument, nullptr, kMatch},
+                        {"by", required_argument, nullptr, kBy},
                         {"time-column", required_argument, nullptr, 't'},
                         {"columns", required_argument, nullptr, 'c'},
                         {"skip", required_argument, nullptr, kSkip},
@@ -359,6 +364,9 @@ void take(int c, const char* value, Settings& s) {
       }
       s.match_specs.push_back(value);
       break;
+    case kBy:
+      s.by_spec = value;
+      break;
   }
 }
 
@@ -471,6 +479,17 @@ void add_match(const std::string& given, const std::vector<std::string>* names, 
   m->texts.push_back(given.substr(equals + 1));
 }
 
+// --by's field: neither the time nor a value.
+int by_field(const Settings& s, const std::vector<std::string>* names) {
+  int field = field_of("--by", s.by_spec, names);
+  bool value = std::find(s.columns.begin(), s.columns.end(), field) != s.columns.end();
+  const char* clash = field == s.time_field ? "the time field"
+                      : value               ? "also a -c field"
+                                            : nullptr;
+  if (clash) throw BadOption("--by: field " + std::to_string(field) + " is " + clash);
+  return field;
+}
+
 // Puts the series that reads `field` on the right scale.
 void add_right(long long field, Settings& s) {
   for (int n = 0; n < kMaxSeries; ++n) {
@@ -546,6 +565,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
         err, "--thousands: " + quoted(std::string(1, s.thousands)) + " is the decimal point");
   }
   if (s.right_spec && s.panels) return bad_option(err, "--right: not with --panels");
+  if (s.by_spec && !s.columns_spec) return bad_option(err, "--by: give the value fields with -c");
   if (s.has_min && s.has_max && !(s.min_value < s.max_value)) {
     return bad_option(err, not_below(min_text, max_text, s.max_value));
   }
@@ -566,9 +586,11 @@ Settings resolve_fields(Settings s, const std::vector<std::string>* names) {
   }
   s.matches.clear();
   for (const char* given : s.match_specs) add_match(given, names, s);
+  if (s.by_spec) s.by_field = by_field(s, names);
   s.settle();
   s.right = 0;
-  if (s.right_spec) {
+  // With --by, -r lists texts, known after the scan.
+  if (s.right_spec && !s.by_spec) {
     for_each_field("--right", s.right_spec, names, [&](long long f) { add_right(f, s); });
   }
   return s;

@@ -45,10 +45,16 @@ bool plain(std::string_view span) {
 
 }  // namespace
 
-bool field_text(const char* line, int field, char delimiter, std::string& text) {
-  std::string_view span;
-  if (!field_span(line, field, delimiter, span)) return false;
-  unquote(span, delimiter, text);
+bool text_at(const char* line, int field, char delimiter, std::string& copy,
+             std::string_view& text) {
+  if (!field_span(line, field, delimiter, text)) return false;
+  // Most fields hold no quote: compared where they stand, no copy made
+  // (copying each took --match of four texts from 1.07 to 1.27 times the
+  // default run).
+  if (!plain(text)) {
+    unquote(text, delimiter, copy);
+    text = copy;
+  }
   return true;
 }
 
@@ -56,14 +62,7 @@ bool row_matches(const char* line, const Settings& set) {
   std::string quoted;
   for (const Settings::Match& m : set.matches) {
     std::string_view text;
-    if (!field_span(line, m.field, set.delimiter, text)) return false;
-    // Most fields hold no quote: compared where they stand, no copy made
-    // (copying each took --match of four texts from 1.07 to 1.27 times the
-    // default run).
-    if (!plain(text)) {
-      unquote(text, set.delimiter, quoted);
-      text = quoted;
-    }
+    if (!text_at(line, m.field, set.delimiter, quoted, text)) return false;
     if (std::find(m.texts.begin(), m.texts.end(), text) == m.texts.end()) return false;
   }
   return true;

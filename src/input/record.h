@@ -24,6 +24,11 @@ enum class Line { record, skipped, unreadable };
 // call leaves them.
 Line parse_record(const char* line, const Settings& set, Sample& s);
 
+// --by: the values read as series 0 to `values` - 1 moved to those of group
+// `group`, each flagged: an empty cell's value is a NaN, which breaks its own
+// series' line but no other's.
+void into_group(Sample& s, int group, int values);
+
 // The time `text` holds, read as a record's time field is (the tform, -u);
 // false when the tform reads no time from it.
 bool read_time(const char* text, const Settings& set, time_t& t, int& nanos);

@@ -3,6 +3,7 @@
 #define TRENDLE_INPUT_SAMPLE_H_
 
 #include <ctime>
+#include <string_view>
 
 #include "common/settings.h"
 
@@ -12,6 +13,10 @@ struct Sample {
   float values[kMaxSeries] = {};
   int flags[kMaxSeries] = {};
   int columns = kMaxSeries;  // the flags from here on are 0
+  // --by: the index of the row's text in Settings::by_texts; -1 for a text
+  // not there yet, held in `text` until the next record is read.
+  int group = 0;
+  std::string_view text;
 };
 
 // Seconds from (t0, n0) to (t1, n1), whole seconds and nanoseconds, as a
