@@ -227,7 +227,8 @@ if [ "$big" != -1 ]; then
              "--last=1d|file|" "--last=1d|gzip|" "--last=12d|gzip|" "--gap=auto|file|" \
              "--gap=1h|file|" "--join|file|" "--style=steps|file|" "--style=points|file|" \
              "--sort|file|" "--sort|shuffled|" "--sort|reversed|" "|quoted|" \
-             "--match=2=a|long|" "--match=2=a --match=2=b --match=2=c --match=2=d|long|"; do
+             "--match=2=a|long|" "--match=2=a --match=2=b --match=2=c --match=2=d|long|" \
+             "--by=2 -c 3|long|" "--by=2 -c 3 --match=2=a --match=2=b|long|"; do
     options=${row%%|*}; rest=${row#*|}; kind=${rest%|*}; tform=${rest#*|}
     case $kind in
       file) in=$log default=$log ;;
