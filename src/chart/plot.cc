@@ -311,7 +311,7 @@ void draw_one(const RunState& st, Pass& p, const Point& pt, const int* y, const 
 struct alignas(64) Part {
   std::vector<Point> points;
   std::unique_ptr<int[]> rows;    // `count` per record
-  std::vector<Stamp> times;       // of each record, with --gap, --join and --by only
+  std::vector<Stamp> times;       // of each record, with --gap and --join only
   std::vector<uint32_t> touched;  // of each record, with --by only
   BlockStop stop;
 };
@@ -324,7 +324,7 @@ constexpr size_t kPartBytes = 256 << 10;
 // false when the part is full.
 template <class Next>
 bool fill_part(const Pass& p, Part& part, Next next) {
-  const bool timed = p.gap > 0 || p.join || p.by;
+  const bool timed = p.gap > 0 || p.join;
   const size_t most = kPartBytes / (sizeof(Point) + p.count * sizeof(int) + timed * sizeof(Stamp) +
                                     p.by * sizeof(uint32_t));
   part.points.clear();

@@ -55,7 +55,7 @@ logs() {
 }
 
 # Each case: the log, then --by's options, each also given to the charts alone.
-for case in '1 3000 5 0|--by=2 -c 3||--style=steps --gap=90s|--style=points|--join' \
+for case in '1 3000 5 0|--by=2 -c 3||--style=steps --gap=90s|--style=points|--join -g' \
   '2 40000 36 0|--by=2 -c 3||--style=steps|--gap=40s --join' \
   '3 3000 8 1|-H --by=sensor -c value|--sort|--sort --style=steps'; do
   gen=${case%%|*} rest=${case#*|}
@@ -79,9 +79,10 @@ for case in '1 3000 5 0|--by=2 -c 3||--style=steps --gap=90s|--style=points|--jo
   done
 done
 
-# A log of one text is -c with that text as its only name; with -p one band.
+# A log of one text is -c with that text as its only name; with -p one band; in a window.
 for case in '4 3000 1 0|' '5 3000 1 0|--gap=auto' '6 40000 1 0|--style=steps' \
-  '7 3000 1 1|--sort --gap=auto' '8 3000 1 0|-p -g' '9 3000 1 0|--join --style=points'; do
+  '7 3000 1 1|--sort --gap=auto' '8 3000 1 0|-p -g' '9 3000 1 0|--join --style=points' \
+  '10 3000 1 0|--last=2h' '11 40000 1 0|--from=01/01/01-01:00:00 --to=02/01/01-04:00:00'; do
   gen=${case%%|*} other=${case#*|}
   logs $gen
   trendle --names=a -c 3 $other long.csv want.png $W $H || fail "log $gen, $other: -c 3"
