@@ -15,6 +15,8 @@
 // each text of the small font in GRID: in the bottom band left to right, then upwards in each
 // margin top to bottom (from row TOP down: the key's row may reach a margin), C the x, or the y,
 // of its middle. A text it cannot read fails it.
+// trendle-pngcmp --below ROWS A B: exit 0 when A is B with ROWS rows above it, on the same
+// palette; prints the text in those rows as --key prints the key's.
 // trendle-pngcmp --key PNG: prints the key, left to right: "line X0 X1" for each run of one series'
 // colour (index 3 on: leave series 0 out) along the sample lines' row, then "text C TEXT" for each
 // text in the key's row from the margin on, as --grid prints them.
@@ -204,12 +206,38 @@ int key(int argc, char** argv) {
   return 0;
 }
 
+// --below ROWS A B: A is B under ROWS rows, on the same palette; prints the text in those rows.
+int below(int argc, char** argv) {
+  if (argc != 3) return 2;
+  int rows = atoi(argv[0]);
+  Image a = load_png(read_file(argv[1])), b = load_png(read_file(argv[2]));
+  if (!a || !b) return 2;
+  int w = gdImageSX(b), h = gdImageSY(b);
+  if (gdImageSX(a) != w || gdImageSY(a) != h + rows || rows < 1) return 2;
+  Image under(gdImageCreate(w, h), gdImageDestroy);
+  for (int i = 0; i < gdImageColorsTotal(a.get()); ++i)
+    gdImageColorAllocate(under.get(), gdImageRed(a.get(), i), gdImageGreen(a.get(), i),
+                         gdImageBlue(a.get(), i));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      gdImageSetPixel(under.get(), x, y, gdImageGetPixel(a.get(), x, y + rows));
+  std::string diff = pixel_difference(under.get(), b.get());
+  if (!diff.empty()) fprintf(stderr, "%s: below the title, %s\n", argv[1], diff.c_str());
+  gdFontPtr f = gdFontGetSmall();
+  Place along = [&](int u, int cy) { return std::array{u, rows / 2 - f->h / 2 + cy}; };
+  std::vector<std::string> texts;
+  if (!read_texts(a.get(), argv[1], "text", 1, 0, w - 1, along, texts)) return 1;
+  for (const std::string& t : texts) printf("%s\n", t.c_str());
+  return !diff.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && strcmp(argv[1], "--series") == 0) return series(argc - 2, argv + 2);
   if (argc > 1 && strcmp(argv[1], "--grid") == 0) return grid(argc - 2, argv + 2);
   if (argc > 1 && strcmp(argv[1], "--key") == 0) return key(argc - 2, argv + 2);
+  if (argc > 1 && strcmp(argv[1], "--below") == 0) return below(argc - 2, argv + 2);
   if (argc < 4 || (argc - 4) % 4) return 2;
   Image a = load_png(read_file(argv[1])), b = load_png(read_file(argv[2]));
   if (!a || !b) return 2;

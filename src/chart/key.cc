@@ -3,9 +3,11 @@
 #include <gdfonts.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "chart/palette.h"
 #include "chart/scan.h"
 #include "common/text.h"
 
@@ -156,4 +158,23 @@ int key_end(const RunState& st) {
   if (key.entries.empty()) return st.margin;
   const Entry& last = key.entries.back();
   return last.x + key.indent + last.length() * font->w;
+}
+
+gdImagePtr with_title(RunState& st, const char* title, int rows) {
+  gdImagePtr chart = st.im_out;
+  gdImagePtr whole = gdImageCreate(gdImageSX(chart), gdImageSY(chart) + rows);
+  if (!whole) return nullptr;
+  st.im_out = whole;
+  allocate_colours(st);  // the same indices
+  // Row by row: gdImageCopy would map the palette's repeated colours to their first index.
+  for (int y = 0; y < gdImageSY(chart); ++y) {
+    memcpy(whole->pixels[y + rows], chart->pixels[y], gdImageSX(chart));
+  }
+  gdFontPtr font = gdFontGetSmall();
+  std::string text = in_font(as_utf8(title));
+  text.resize(std::min<size_t>(text.size(), gdImageSX(whole) / font->w));
+  int x = (gdImageSX(whole) - static_cast<int>(text.size()) * font->w) / 2;
+  gdImageString(whole, font, x, rows / 2 - font->h / 2,
+                reinterpret_cast<unsigned char*>(text.data()), st.colours[0]);
+  return whole;
 }

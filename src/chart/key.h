@@ -16,4 +16,9 @@ void draw_key(const RunState& st, int width);
 // The column after the key's last label (the margin with no series).
 int key_end(const RunState& st);
 
+// --title: an image `rows` taller than st.im_out, with its pixels `rows`
+// lower and the title (as a name is drawn, cut to the width) centred in the
+// row above them, on the same palette.
+gdImagePtr with_title(RunState& st, const char* title, int rows);
+
 #endif  // TRENDLE_CHART_KEY_H_

@@ -10,6 +10,7 @@
 
 #include "chart/key.h"
 #include "chart/round_time.h"
+#include "chart/value_text.h"
 #include "input/sample.h"
 
 namespace {
@@ -80,7 +81,9 @@ void scale_labels(const RunState& st, int k, bool bands, gdFontPtr font, ValueLa
   for (int i = 0; i < 2; ++i) {
     ValueLabel& l = out[i];
     l.right = sc.right;
-    snprintf(l.text, sizeof l.text, "%g", static_cast<double>(i == 0 ? sc.max : sc.min));
+    // Six digits as %g writes them; four with SI prefixes.
+    value_text(l.text, sizeof l.text, i == 0 ? sc.max : sc.min, st.settings.si ? 4 : 6,
+               st.settings.si);
     // The products are unsigned, as the label lengths are.
     size_t len = strlen(l.text);
     int length = static_cast<int>(len * w);
@@ -145,9 +148,13 @@ void draw_time_ticks(const RunState& st, gdFontPtr font, int y, int after, int b
 }
 
 // Writes at most size bytes: an empty text when t has no local time. With
-// `millis`, a span under 100 s shows the milliseconds, rounded down.
-void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool millis) {
-  const char* format = span < 100 ? "%H:%M:%S" : span < 86400 ? "%H:%M" : "%d,%H:%M";
+// `millis`, a span under 100 s shows the milliseconds, rounded down; with
+// `dates` the date comes first, in the place of a day's "DD,".
+void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool millis,
+                 bool dates) {
+  const char* format = span < 100     ? (dates ? "%Y-%m-%d %H:%M:%S" : "%H:%M:%S")
+                       : span < 86400 ? (dates ? "%Y-%m-%d %H:%M" : "%H:%M")
+                                      : (dates ? "%Y-%m-%d %H:%M" : "%d,%H:%M");
   size_t length = local_time_text(buf, size, format, t);
   if (length > 0 && millis && span < 100)
     snprintf(buf + length, size - length, ".%03d", nanos / 1000000);
@@ -164,13 +171,29 @@ void draw_labels(const RunState& st) {
   double span = seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
   bool millis = r.start_nanos != 0 || r.end_nanos != 0;
   int y = st.settings.height - st.margin / 2 - font->h / 2 + 2;
-  format_time(buf, 31, r.start_time, r.start_nanos, span, millis);
+  bool dates = st.settings.dates;
+  format_time(buf, 31, r.start_time, r.start_nanos, span, millis, dates);
+  // A dated label that would leave the image is written without its date.
+  if (dates && st.margin + static_cast<int>(strlen(buf)) * font->w > st.settings.width) {
+    dates = false;
+    format_time(buf, 31, r.start_time, r.start_nanos, span, millis, dates);
+  }
+  if (st.settings.elapsed) format_elapsed(buf, 31, 0, millis && span < 100 ? 3 : 0);
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
   int after = st.margin + static_cast<int>(strlen(buf)) * font->w;
-  format_time(buf, 31, r.end_time, r.end_nanos, span, millis);
+  format_time(buf, 31, r.end_time, r.end_nanos, span, millis, dates);
+  if (st.settings.elapsed) {
+    Nanos length = nanos_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
+    format_elapsed(buf, 31, length, millis && span < 100 ? 3 : 0);
+  }
   int len = static_cast<int>(strlen(buf));
   // Ending at the plot area's right end, left of the right scale's labels.
   int before = st.margin + st.plot_width - 1 - len * font->w;
-  gdImageString(st.im_out, font, before, y, text(buf), st.colours[0]);
+  // Dated labels are long: in a narrow image the last is left out where it
+  // would come within two characters of the first.
+  if (st.settings.dates && before < after + 2 * font->w)
+    before = st.margin + st.plot_width;
+  else
+    gdImageString(st.im_out, font, before, y, text(buf), st.colours[0]);
   draw_time_ticks(st, font, y, after, before);
 }

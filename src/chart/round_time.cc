@@ -116,6 +116,15 @@ bool next_round_date(const TimeStep& s, time_t& t) {
   return true;
 }
 
+// Appends "." and the first `decimals` (1 to 9) digits of the nanoseconds
+// to the text of `length` bytes in buf, as far as it holds them.
+void append_decimals(char* buf, size_t size, size_t length, int nanos, int decimals) {
+  char digits[16];
+  snprintf(digits, sizeof digits, "%09d", nanos);
+  digits[decimals] = '\0';
+  if (length < size) snprintf(buf + length, size - length, ".%s", digits);
+}
+
 }  // namespace
 
 TimeStep time_step(double per_second, int apart, bool fractions) {
@@ -167,16 +176,50 @@ size_t local_time_text(char* buf, size_t size, const char* form, time_t t) {
   return length;
 }
 
-void format_round_time(char* buf, size_t size, const TimeStep& step, time_t t, int nanos) {
+void format_round_time(char* buf, size_t size, const TimeStep& step, time_t t, int nanos,
+                       bool month) {
   const char* form = step.unit == TimeStep::kNanos     ? ":%S"
                      : step.unit == TimeStep::kSeconds ? (step.count < 60 ? "%H:%M:%S" : "%H:%M")
-                     : step.unit == TimeStep::kDays    ? "%a %d"
+                     : step.unit == TimeStep::kDays    ? (month ? "%a %m-%d" : "%a %d")
                      : step.unit == TimeStep::kMonths  ? "%Y-%m"
                                                        : "%Y";
   size_t length = local_time_text(buf, size, form, t);
   if (length == 0 || step.unit != TimeStep::kNanos) return;
+  append_decimals(buf, size, length, nanos, step_decimals(step));
+}
+
+int step_decimals(const TimeStep& step) {
+  if (step.unit != TimeStep::kNanos) return 0;
   // The step's own decimals: 0.5 s has one, 0.02 s two.
-  int decimals = 9, unit = 1;
-  for (long long c = step.count; c >= 10; c /= 10) --decimals, unit *= 10;
-  snprintf(buf + length, size - length, ".%0*d", decimals, nanos / unit);
+  int decimals = 9;
+  for (long long c = step.count; c >= 10; c /= 10) --decimals;
+  return decimals;
+}
+
+Nanos step_nanos(const TimeStep& step) {
+  constexpr Nanos kSecond = 1000000000;
+  switch (step.unit) {
+    case TimeStep::kNanos:
+      return step.count;
+    case TimeStep::kSeconds:
+      return step.count * kSecond;
+    case TimeStep::kDays:
+      return step.count * kDay * kSecond;
+    case TimeStep::kMonths:
+      return step.count * 30 * kDay * kSecond;
+    case TimeStep::kYears:
+      break;
+  }
+  return step.count * 365 * kDay * kSecond;
+}
+
+void format_elapsed(char* buf, size_t size, Nanos elapsed, int decimals) {
+  long long s = static_cast<long long>(elapsed / 1000000000);
+  int nanos = static_cast<int>(elapsed % 1000000000);
+  if (s >= kDay) {
+    snprintf(buf, size, "%lldd %02lld:%02lld", s / kDay, s % kDay / 3600, s % 3600 / 60);
+    return;
+  }
+  int length = snprintf(buf, size, "%02lld:%02lld:%02lld", s / 3600, s % 3600 / 60, s % 60);
+  if (decimals > 0 && length > 0) append_decimals(buf, size, length, nanos, decimals);
 }

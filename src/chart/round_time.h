@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <ctime>
 
+#include "chart/steps.h"
+
 struct TimeStep {
   enum Unit { kNanos, kSeconds, kDays, kMonths, kYears } unit;
   long long count;  // of units: 1, 2, 5 x 10^n nanoseconds; 1 to 43200 seconds; 1, 2, 7 days
@@ -26,8 +28,20 @@ size_t local_time_text(char* buf, size_t size, const char* form, time_t t);
 
 // The label of round time (t, nanos): ":SS.f" below a second (as many
 // decimals as the step has), "HH:MM:SS" below a minute, "HH:MM" below a day,
-// "Www DD" for days and weeks, "YYYY-MM" for months, "YYYY" for years. An
-// empty text when t has no local time.
-void format_round_time(char* buf, size_t size, const TimeStep& step, time_t t, int nanos);
+// "Www DD" for days and weeks ("Www MM-DD" with `month`), "YYYY-MM" for
+// months, "YYYY" for years. An empty text when t has no local time.
+void format_round_time(char* buf, size_t size, const TimeStep& step, time_t t, int nanos,
+                       bool month);
+
+// --elapsed: the step's length, months as 30 days and years as 365.
+Nanos step_nanos(const TimeStep& step);
+
+// The digits below the second that the step's labels need: 0 from a second on.
+int step_decimals(const TimeStep& step);
+
+// The label of a time `elapsed` after the first record: "HH:MM:SS" and
+// `decimals` digits below the second (rounded down) below a day, "Nd HH:MM"
+// from a day on.
+void format_elapsed(char* buf, size_t size, Nanos elapsed, int decimals);
 
 #endif  // TRENDLE_CHART_ROUND_TIME_H_

@@ -8,6 +8,7 @@
 
 #include "chart/mapping.h"
 #include "chart/round_time.h"
+#include "chart/value_text.h"
 #include "input/time_field.h"
 
 namespace {
@@ -45,13 +46,14 @@ double line_value(long long k, ValueStep s) {
   return s.exponent < 0 ? km / power_of_ten(-s.exponent) : km * power_of_ten(s.exponent);
 }
 
-// "%g", with more digits where six would not tell two lines apart.
-void format_value(char* buf, size_t size, double v, ValueStep s, double largest) {
+// "%g" (or with SI prefixes, 4 digits), with more digits where that would
+// not tell two lines apart.
+void format_value(char* buf, size_t size, double v, ValueStep s, double largest, bool si) {
   int digits = static_cast<int>(std::floor(std::log10(largest))) - s.exponent + 1;
-  snprintf(buf, size, "%.*g", std::clamp(digits, 6, 17), v);
+  value_text(buf, size, v, std::clamp(digits, si ? 4 : 6, 17), si);
 }
 
-void value_ticks(const Scale& sc, std::vector<Tick>& out) {
+void value_ticks(const Scale& sc, bool si, std::vector<Tick>& out) {
   double lo = sc.min, hi = sc.max;
   if (sc.rows < 2 || !std::isfinite(lo) || !std::isfinite(hi)) return;
   ValueStep s = value_step((hi - lo) * kRowsApart / (sc.rows - 1));
@@ -70,7 +72,7 @@ void value_ticks(const Scale& sc, std::vector<Tick>& out) {
     if (!(v > sc.min && v < sc.max) || row >= sc.top + sc.rows - 1) continue;
     Tick& t = out.emplace_back();
     t.at = row;
-    format_value(t.text, sizeof t.text, line_value(k, s), s, largest);
+    format_value(t.text, sizeof t.text, line_value(k, s), s, largest, si);
   }
 }
 
@@ -93,7 +95,27 @@ void time_ticks(const RunState& st, std::vector<Tick>& out) {
     if (x <= st.margin || x >= st.margin + st.plot_width) continue;
     Tick& tick = out.emplace_back();
     tick.at = x;
-    format_round_time(tick.text, sizeof tick.text, step, t, nanos);
+    format_round_time(tick.text, sizeof tick.text, step, t, nanos, st.settings.dates);
+  }
+}
+
+// --elapsed: lines at whole multiples of the step after the first record,
+// each labelled with the time since it.
+void elapsed_ticks(const RunState& st, std::vector<Tick>& out) {
+  const Range& r = st.range;
+  TimeMapping m = make_time_mapping(st);
+  if (!(m.hscale > 0) || !std::isfinite(m.hscale)) return;
+  TimeStep step = time_step(m.hscale, kColumnsApart, reads_fractions(st.settings));
+  const Nanos each = step_nanos(step),
+              span = nanos_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
+  for (Nanos e = each; e < span; e += each) {
+    Nanos at = r.start_nanos + e;
+    time_t t = r.start_time + static_cast<time_t>(at / 1000000000);
+    int x = map_x(m, t, static_cast<int>(at % 1000000000));
+    if (x <= st.margin || x >= st.margin + st.plot_width) continue;
+    Tick& tick = out.emplace_back();
+    tick.at = x;
+    format_elapsed(tick.text, sizeof tick.text, e, step_decimals(step));
   }
 }
 
@@ -101,7 +123,12 @@ void time_ticks(const RunState& st, std::vector<Tick>& out) {
 
 Ticks find_ticks(const RunState& st) {
   Ticks ticks;
-  for (int k = 0; k < st.scales.count; ++k) value_ticks(st.scales.of[k], ticks.values[k]);
-  time_ticks(st, ticks.times);
+  for (int k = 0; k < st.scales.count; ++k)
+    value_ticks(st.scales.of[k], st.settings.si, ticks.values[k]);
+  if (st.settings.elapsed) {
+    elapsed_ticks(st, ticks.times);
+  } else {
+    time_ticks(st, ticks.times);
+  }
   return ticks;
 }

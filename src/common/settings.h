@@ -57,7 +57,11 @@ struct Settings {
   // The view. Panels: a band and a scale per series; right: bit n puts series
   // n on a second scale, labelled on the right.
   bool panels = false;
-  bool grid = false;  // -g: lines at round values and times
+  bool grid = false;            // -g: lines at round values and times
+  bool dates = false;           // -D: the first and last time labels carry the date
+  bool si = false;              // --si: value labels with SI prefixes
+  bool elapsed = false;         // --elapsed: time labels count from the first record
+  const char* title = nullptr;  // --title: a row above the key
   const char* right_spec = nullptr;
   uint32_t right = 0;
   bool has_min = false, has_max = false;  // --min and --max set every scale's ends

@@ -201,6 +201,11 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   st.settings = s;
   st.margin = gdFontGetSmall()->h * 3 / 2;
 
+  // --title: the chart is drawn in the rows under the title's, as at their height.
+  int title_rows = s.title && sizes_fit && s.height > st.margin ? st.margin : 0;
+  s.height -= title_rows;
+  st.settings = s;
+
   if (same_file(s.in_csv, s.outname)) {
     fputs("Output file is the input file.\n", err);
     return 1;
@@ -224,6 +229,13 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
   } catch (const std::bad_alloc&) {
     // Under a limit on memory (ulimit -v) any step may run out.
     draw_banner(st, "Out of memory");
+  }
+  if (title_rows) {
+    image.reset(with_title(st, s.title, title_rows));
+    if (!image) {
+      fputs("Failed to create image.\n", err);
+      return 1;
+    }
   }
   return write_outfile(st, err);
 }

@@ -77,6 +77,12 @@ constexpr const char* kOptionHelp =
     "                        h, d or w (90m, 24h, 7d)\n"
     "  -g, --grid            dashed lines at round values and round times,\n"
     "                        each labelled\n"
+    "  -D, --dates           the first and last time labels begin with the date\n"
+    "                        (2024-04-11 10:41); with -g day labels name the month\n"
+    "      --si              value labels with SI prefixes: 11M, 57.08M, -12.3m\n"
+    "      --elapsed         time labels (and -g's time lines) count from the first\n"
+    "                        record: 00:00:00, 01:30:00, 2d 04:00\n"
+    "      --title=TEXT      TEXT centred in a row of its own above the key\n"
     "      --gap=D           no line joins records more than D apart: a whole\n"
     "                        number and ms, s, m, h, d or w; auto: five times\n"
     "                        the log's usual step\n"
@@ -106,7 +112,10 @@ enum {
   kNames,
   kFields,
   kMatch,
-  kBy
+  kBy,
+  kSi,
+  kTitle,
+  kElapsed
 };
 
 const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
@@ -117,6 +126,10 @@ const option kLong[] = {{"delimiter", required_argument, nullptr, 'd'},
                         {"fields", no_argument, nullptr, kFields},
                         {"match", required_argument, nullptr, kMatch},
                         {"by", required_argument, nullptr, kBy},
+                        {"dates", no_argument, nullptr, 'D'},
+                        {"si", no_argument, nullptr, kSi},
+                        {"elapsed", no_argument, nullptr, kElapsed},
+                        {"title", required_argument, nullptr, kTitle},
                         {"time-column", required_argument, nullptr, 't'},
                         {"columns", required_argument, nullptr, 'c'},
                         {"skip", required_argument, nullptr, kSkip},
@@ -367,6 +380,18 @@ void take(int c, const char* value, Settings& s) {
     case kBy:
       s.by_spec = value;
       break;
+    case 'D':
+      s.dates = true;
+      break;
+    case kSi:
+      s.si = true;
+      break;
+    case kElapsed:
+      s.elapsed = true;
+      break;
+    case kTitle:
+      s.title = value;
+      break;
   }
 }
 
@@ -532,7 +557,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   opterr = 0;
   const char *min_text = "", *max_text = "";  // as typed, for a message
   try {
-    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:pgr:hV", kLong, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:d:t:c:H::u:pgDr:hV", kLong, nullptr)) != -1;) {
       if (c == 'h') {
         fprintf(out, "Usage: trendle [OPTION]... in_csv out_png width height [tform]\n%s\n%s",
                 kOptionHelp, kFormatHelp);
@@ -566,6 +591,7 @@ int read_options(int argc, char** argv, Settings& s, int* first, FILE* out, FILE
   }
   if (s.right_spec && s.panels) return bad_option(err, "--right: not with --panels");
   if (s.by_spec && !s.columns_spec) return bad_option(err, "--by: give the value fields with -c");
+  if (s.elapsed && s.dates) return bad_option(err, "--elapsed: not with --dates");
   if (s.has_min && s.has_max && !(s.min_value < s.max_value)) {
     return bad_option(err, not_below(min_text, max_text, s.max_value));
   }
