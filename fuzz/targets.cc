@@ -297,7 +297,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
 // and values read (bits 0-7: --gap=auto, --gap=90s, --join, --style=steps, --style=points,
 // --sort, --thousands=, and Dutch --months), the byte after that the rows kept (bits 0-3:
 // --match of a, the empty text and a quoted "a,b" in field 2, x in field 4; bits 4-5: --by=2
-// with -c3, or else -c3,4); with --sort, runs
+// with -c3, or else -c3,4; bit 6: --si and a --title, bit 7: -D with bit 6, else --elapsed);
+// with --sort, runs
 // of 40 bytes sort what one run does.
 // Mode bits 0 and 7 (1 to 3) compress the file too: whole, it must chart as the plain file; cut
 // short (2) or with a byte flipped (3) where the sizes' high bytes say, it may also fail the read.
@@ -338,6 +339,8 @@ static std::string run(const std::vector<std::string>& args, const std::string& 
     if (rows >> bit & 1) args.insert(args.begin(), picked[bit]);
   }
   if (rows & 0x30) args.insert(args.begin(), {"--by=2", rows & 0x10 ? "-c3" : "-c3,4"});
+  if (rows & 0x40) args.insert(args.begin(), {"--si", "--title=T\xc3\xa9 \xe2\x82\xac"});
+  if (rows & 0x80) args.insert(args.begin(), rows & 0x40 ? "-D" : "--elapsed");
   std::string whole = run(args, contents);
   // An empty size fails and writes nothing, else an interlaced PNG of that size.
   std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
