@@ -189,9 +189,9 @@ void draw_labels(const RunState& st) {
   int len = static_cast<int>(strlen(buf));
   // Ending at the plot area's right end, left of the right scale's labels.
   int before = st.margin + st.plot_width - 1 - len * font->w;
-  // Dated labels are long: in a narrow image the last is left out where it
-  // would come within two characters of the first.
-  if (st.settings.dates && before < after + 2 * font->w)
+  // Dated and elapsed labels are long: in a narrow image the last is left
+  // out where it would come within two characters of the first.
+  if ((st.settings.dates || st.settings.elapsed) && before < after + 2 * font->w)
     before = st.margin + st.plot_width;
   else
     gdImageString(st.im_out, font, before, y, text(buf), st.colours[0]);
