@@ -2,7 +2,7 @@
 PREFIX ?= /usr/local
 SECONDS_PER_TARGET ?= 60
 
-.PHONY: example test bench fuzz faults install format
+.PHONY: example test bench fuzz faults docs install format
 
 example:
 	scripts/dev.sh example
@@ -18,6 +18,9 @@ fuzz:
 
 faults:
 	scripts/faults.py
+
+docs:
+	scripts/docs.sh
 
 install:
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRENDLE_TESTS=OFF

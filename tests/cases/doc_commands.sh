@@ -1,0 +1,39 @@
+# Every command README.md and docs/GUIDE.md give runs as they say: each line of their fenced sh
+# blocks that runs trendle or pipes into it (a line ending in \ joined to the next), and each
+# command in their prose written as code that charts a bundled log. Each runs in a scratch
+# directory holding a copy of examples/, and exits 0 unless a comment after it says "# exits N"
+# (a banner exits 0). Prints the first that fails and exits 1.
+. "$CASES/relations.sh"
+top=$(cd "$CASES/../.." && pwd)
+cp -R "$top/examples" examples  # a copy: no command may touch the bundled logs
+
+LC_ALL=C awk '
+  /^```sh/ { block = 1; next }
+  /^```/ { block = 0; next }
+  block {
+    line = held $0
+    if (line ~ /\\$/) { held = substr(line, 1, length(line) - 1); next }
+    held = ""
+    if (line ~ /^(TZ=[^ ]+ |env [^ ]+ )?trendle / || line ~ /\| trendle /) print FILENAME ": " line
+    next
+  }
+  {
+    rest = $0
+    while (match(rest, /`[^`]*`/)) {
+      code = substr(rest, RSTART + 1, RLENGTH - 2)
+      rest = substr(rest, RSTART + RLENGTH)
+      if (code ~ /^(TZ=[^ ]+ )?trendle .*examples\//) print FILENAME ": " code
+    }
+  }' "$top/README.md" "$top/docs/GUIDE.md" >commands.txt
+[ -s commands.txt ] || fail "no commands found"
+n=0
+while IFS= read -r entry; do
+  command=${entry#*: }
+  want=0
+  case $command in *"# exits "*) want=${command##*# exits } want=${want%% *} ;; esac
+  sh -c "$command" >/dev/null 2>err.txt
+  got=$?
+  [ "$got" = "$want" ] || fail "$entry: exit $got, not $want: $(head -c 300 err.txt)"
+  n=$((n + 1))
+done <commands.txt
+[ "$n" -ge 20 ] || fail "only $n commands"
