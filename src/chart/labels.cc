@@ -160,6 +160,20 @@ void format_time(char* buf, size_t size, time_t t, int nanos, double span, bool 
     snprintf(buf + length, size - length, ".%03d", nanos / 1000000);
 }
 
+// The label of the first or the last record's time (t, nanos): with
+// --elapsed the time since the first, else as format_time writes it.
+void time_label(char* buf, size_t size, const RunState& st, time_t t, int nanos, bool dates) {
+  const Range& r = st.range;
+  double span = seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
+  bool millis = r.start_nanos != 0 || r.end_nanos != 0;
+  if (st.settings.elapsed) {
+    Nanos since = nanos_between(r.start_time, r.start_nanos, t, nanos);
+    format_elapsed(buf, size, since, millis && span < 100 ? 3 : 0);
+  } else {
+    format_time(buf, size, t, nanos, span, millis, dates);
+  }
+}
+
 }  // namespace
 
 void draw_labels(const RunState& st) {
@@ -168,24 +182,17 @@ void draw_labels(const RunState& st) {
   draw_value_labels(st, font);
 
   const Range& r = st.range;
-  double span = seconds_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
-  bool millis = r.start_nanos != 0 || r.end_nanos != 0;
   int y = st.settings.height - st.margin / 2 - font->h / 2 + 2;
   bool dates = st.settings.dates;
-  format_time(buf, 31, r.start_time, r.start_nanos, span, millis, dates);
+  time_label(buf, 31, st, r.start_time, r.start_nanos, dates);
   // A dated label that would leave the image is written without its date.
   if (dates && st.margin + static_cast<int>(strlen(buf)) * font->w > st.settings.width) {
     dates = false;
-    format_time(buf, 31, r.start_time, r.start_nanos, span, millis, dates);
+    time_label(buf, 31, st, r.start_time, r.start_nanos, dates);
   }
-  if (st.settings.elapsed) format_elapsed(buf, 31, 0, millis && span < 100 ? 3 : 0);
   gdImageString(st.im_out, font, st.margin, y, text(buf), st.colours[0]);
   int after = st.margin + static_cast<int>(strlen(buf)) * font->w;
-  format_time(buf, 31, r.end_time, r.end_nanos, span, millis, dates);
-  if (st.settings.elapsed) {
-    Nanos length = nanos_between(r.start_time, r.start_nanos, r.end_time, r.end_nanos);
-    format_elapsed(buf, 31, length, millis && span < 100 ? 3 : 0);
-  }
+  time_label(buf, 31, st, r.end_time, r.end_nanos, dates);
   int len = static_cast<int>(strlen(buf));
   // Ending at the plot area's right end, left of the right scale's labels.
   int before = st.margin + st.plot_width - 1 - len * font->w;

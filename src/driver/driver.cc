@@ -198,9 +198,7 @@ int run_trendle(int argc, char** argv, FILE* out, FILE* err) {
     return bad_option(err, bad.what());
   }
   RunState st;
-  st.settings = s;
   st.margin = gdFontGetSmall()->h * 3 / 2;
-
   // --title: the chart is drawn in the rows under the title's, as at their height.
   int title_rows = s.title && sizes_fit && s.height > st.margin ? st.margin : 0;
   s.height -= title_rows;
